@@ -1,0 +1,136 @@
+#include "hostsim/module_library.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace hostsim {
+
+namespace {
+
+// A command table without a terminator would walk off into memory; no real
+// module comes anywhere near this.
+constexpr std::size_t kMaxCommands = 4096;
+
+std::string HexText(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+#if defined(_WIN32)
+std::string LastErrorText() {
+  char text[512] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0, text,
+                 sizeof text, nullptr);
+  std::string message(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+    message.pop_back();
+  return message.empty() ? "error " + std::to_string(GetLastError()) : message;
+}
+void* OpenLibrary(const std::string& path, std::string& error) {
+  HMODULE handle = LoadLibraryA(path.c_str());
+  if (handle == nullptr) error = LastErrorText();
+  return reinterpret_cast<void*>(handle);
+}
+void* FindSymbol(void* handle, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+#else
+void* OpenLibrary(const std::string& path, std::string& error) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* text = dlerror();
+    error = text != nullptr ? text : "unknown loader error";
+  }
+  return handle;
+}
+void* FindSymbol(void* handle, const char* name) { return dlsym(handle, name); }
+void CloseLibrary(void* handle) { dlclose(handle); }
+#endif
+
+}  // namespace
+
+std::unique_ptr<ModuleLibrary> ModuleLibrary::Open(const std::string& path) {
+  std::unique_ptr<ModuleLibrary> library(new ModuleLibrary());
+  library->path_ = path;
+  std::string error;
+  library->handle_ = OpenLibrary(path, error);
+  if (library->handle_ == nullptr) throw LoadError("cannot load module '" + path + "': " + error);
+
+  const auto* descriptor = static_cast<const ModuleDescriptor*>(FindSymbol(library->handle_, kDescriptorSymbol));
+  if (descriptor == nullptr)
+    throw LoadError("module '" + path + "' does not export the descriptor '" + kDescriptorSymbol + "'");
+  if (descriptor->sync != kModuleSync)
+    throw LoadError("module '" + path + "' has sync value " + HexText(descriptor->sync) + ", expected " +
+                    HexText(kModuleSync));
+  if (descriptor->version != kModuleInterfaceVersion)
+    throw LoadError("module '" + path + "' has interface version " + std::to_string(descriptor->version) +
+                    ", expected " + std::to_string(kModuleInterfaceVersion));
+  if (descriptor->startup == nullptr || descriptor->shutdown == nullptr || descriptor->commands == nullptr)
+    throw LoadError("module '" + path + "' has a descriptor with a null start-up, shutdown or command table");
+  library->descriptor_ = descriptor;
+
+  std::size_t count = 0;
+  for (const CommandEntry* entry = descriptor->commands; entry->className != nullptr; ++entry) {
+    if (++count > kMaxCommands) throw LoadError("module '" + path + "' has a command table without terminator");
+    if (entry->name == nullptr || entry->activate == nullptr)
+      throw LoadError("module '" + path + "' has command entry " + std::to_string(count) +
+                      " without a name or activation routine");
+    CommandInfo info;
+    info.className = entry->className;
+    info.name = entry->name;
+    info.activate = entry->activate;
+    for (const CommandTag* tag = entry->tags; tag != nullptr && tag->text != nullptr; ++tag)
+      info.tags.emplace_back(tag->text, tag->code);
+    library->commands_.push_back(std::move(info));
+  }
+
+  library->token_ = descriptor->startup();
+  if (library->token_ == nullptr) {
+    library->descriptor_ = nullptr;  // a module that failed to start is not shut down
+    throw LoadError("module '" + path + "' returned a null token from its start-up routine");
+  }
+  return library;
+}
+
+ModuleLibrary::~ModuleLibrary() {
+  if (descriptor_ != nullptr && token_ != nullptr) descriptor_->shutdown(token_);
+  if (handle_ != nullptr) CloseLibrary(handle_);
+}
+
+const CommandInfo* ModuleLibrary::Find(std::string_view name) const {
+  for (const CommandInfo& command : commands_) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+std::string DefaultModulePath() {
+  if (const char* fromEnvironment = std::getenv("QZ_LASSO_MODULE"); fromEnvironment != nullptr && *fromEnvironment)
+    return fromEnvironment;
+#if defined(_WIN32)
+  char self[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string folder(self, length);
+  const std::size_t slash = folder.find_last_of("\\/");
+  folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+  return folder + "QZ_Lasso.p";
+#else
+  char self[4096] = {};
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string folder = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string();
+  const std::size_t slash = folder.find_last_of('/');
+  folder = slash == std::string::npos ? std::string("./") : folder.substr(0, slash + 1);
+  return folder + "QZ_Lasso.so";
+#endif
+}
+
+}  // namespace hostsim

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The whole test suite from a fresh machine: native build under AddressSanitizer
+# and UBSan, then the Windows DLL cross-built, inspected, and tested under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+echo "== native (ASan + UBSan) =="
+cmake --preset native-test >/dev/null
+cmake --build --preset native-test
+ctest --preset native-test -j2 2>&1 | tee -a "$log"
+
+echo "== Windows DLL under Wine =="
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+ctest --preset windows 2>&1 | tee -a "$log"
+
+for extra in scripts/test-extra.d/*.sh; do
+  [ -e "$extra" ] || continue
+  echo "== $(basename "$extra" .sh) =="
+  bash "$extra" 2>&1 | tee -a "$log"
+done
+
+passed=0 failed=0
+while read -r _ total_failed total; do
+  failed=$((failed + total_failed)); passed=$((passed + total - total_failed))
+done < <(sed -n -E 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of ([0-9]+)$/x \1 \2/p' "$log")
+echo "tests: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,111 @@
+// One step down, sideways or all the way up from every selected item.
+//
+// These commands walk the live selection list in place, so they read each entry
+// afresh through the reader and never keep the list pointer.
+#include "host/host_records.h"
+#include "module/activation.h"
+#include "module/commands.h"
+#include "selection/command_line.h"
+#include "selection/selection_reader.h"
+
+namespace {
+
+struct ChildWalk {
+  const ItemInfo* items;
+  SelectionReader selection;
+  std::uint32_t referenceKind;
+};
+
+// Shared by the two child commands: they differ only in whether the first child
+// replaces the selection and whether selected children are skipped.
+void SendChildren(ChildWalk& walk, CommandLine& line, bool replaceSelection) {
+  bool switchedToAdd = !replaceSelection;
+  for (std::size_t index = 0;; ++index) {
+    const ItemId entry = SelectedItem(walk.selection, index);
+    if (entry == 0) break;
+    for (ItemId child = walk.items->firstChild(entry); child != 0;
+         child = walk.items->nextChild(SelectedItem(walk.selection, index), child)) {
+      if (KindBits(child) != walk.referenceKind) continue;
+      if (!replaceSelection && IsSelected(walk.selection, child)) continue;
+      SendItemLine(line, child);
+      if (!switchedToAdd) {
+        switchedToAdd = true;
+        SetLinePrefix(line, kAddPrefix);
+        // The "SelectItem" line may have shrunk the list under the walk.
+        ForgetSelectionLength(walk.selection);
+      }
+    }
+  }
+}
+
+int RunChildCommand(ServiceLookup lookup, void* local, bool replaceSelection) {
+  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
+  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
+  if (items == nullptr || interfaceInfo == nullptr) return kResultServiceMissing;
+
+  ChildWalk walk{items, StartSelectionReader(interfaceInfo), 0};
+  const ItemId first = SelectedItem(walk.selection, 0);
+  if (first == 0) return kResultDone;
+  walk.referenceKind = KindBits(first);
+
+  CommandLine line = StartCommandLine(local, replaceSelection ? kSelectPrefix : kAddPrefix);
+  SendChildren(walk, line, replaceSelection);
+  return kResultDone;
+}
+
+}  // namespace
+
+int SelectChildren(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  return RunChildCommand(lookup, local, true);
+}
+
+int AddChildren(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  return RunChildCommand(lookup, local, false);
+}
+
+int SelectSiblings(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
+  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
+  if (items == nullptr || interfaceInfo == nullptr) return kResultServiceMissing;
+
+  SelectionReader selection = StartSelectionReader(interfaceInfo);
+  const ItemId first = SelectedItem(selection, 0);
+  if (first == 0) return kResultDone;
+  const std::uint32_t referenceKind = KindBits(first);
+  CommandLine line = StartCommandLine(local, kAddPrefix);
+
+  for (std::size_t index = 0;; ++index) {
+    const ItemId entry = SelectedItem(selection, index);
+    if (entry == 0) break;
+    // A top-level item's parent is 0; the host lists the top-level items as its children.
+    const ItemId parent = items->parent(entry);
+    for (ItemId sibling = items->firstChild(parent); sibling != 0; sibling = items->nextChild(parent, sibling)) {
+      if (KindBits(sibling) == referenceKind && !IsSelected(selection, sibling)) SendItemLine(line, sibling);
+    }
+  }
+  return kResultDone;
+}
+
+int SelectAncestors(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
+  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
+  if (items == nullptr || interfaceInfo == nullptr) return kResultServiceMissing;
+
+  SelectionReader selection = StartSelectionReader(interfaceInfo);
+  const ItemId first = SelectedItem(selection, 0);
+  if (first == 0) return kResultDone;
+  const std::uint32_t referenceKind = KindBits(first);
+  CommandLine line = StartCommandLine(local, kAddPrefix);
+
+  for (std::size_t index = 0;; ++index) {
+    const ItemId entry = SelectedItem(selection, index);
+    if (entry == 0) break;
+    // The climb stops at the first parent of another kind, even if higher
+    // ancestors are of the reference kind again.
+    for (ItemId ancestor = items->parent(entry); ancestor != 0 && KindBits(ancestor) == referenceKind;
+         ancestor = items->parent(ancestor)) {
+      if (!IsSelected(selection, ancestor)) SendItemLine(line, ancestor);
+    }
+  }
+  return kResultDone;
+}

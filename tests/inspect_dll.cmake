@@ -1,0 +1,48 @@
+# Inspects the shipped DLL with the cross toolchain's own binary tools: the
+# export directory, the one export and its ordinal, the imports, and the
+# version resource's language and numbers.
+function(expect text pattern what)
+  if(NOT text MATCHES "${pattern}")
+    message(FATAL_ERROR "${what}: no match for '${pattern}'")
+  endif()
+endfunction()
+
+execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${MODULE}")
+endif()
+
+expect("${headers}" "Name[ \t]+[0-9a-fA-F]+ QZ_Lasso\\.p\n" "export directory name")
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]+\\[[^\n]*\n)+)" table "${headers}")
+set(entries "${CMAKE_MATCH_1}")
+string(REGEX MATCHALL "\\[[ 0-9]+\\] [^\n]+" exports "${entries}")
+list(LENGTH exports count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected exactly one export, found ${count}: ${exports}")
+endif()
+expect("${exports}" "^\\[ *0\\] _mod_descrip$" "the single named export")
+expect("${headers}" "Export Address Table -- Ordinal Base 1\n[ \t]+\\[ *0\\] \\+base\\[ *1\\] [0-9a-fA-F]+ Export RVA\n\n" "one address, at ordinal 1")
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+foreach(import IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${import}")
+  string(TOUPPER "${dll}" dll)
+  if(NOT dll MATCHES "^(KERNEL32|USER32|MSVCRT|UCRTBASE|API-MS-WIN-CRT-[A-Z0-9-]+)\\.DLL$")
+    message(FATAL_ERROR "imports a non-system DLL: ${dll}")
+  endif()
+endforeach()
+message(STATUS "imports: ${imports}")
+
+# windres decompiles the resource section back to a script.
+execute_process(COMMAND ${WINDRES} -J coff -i ${MODULE} -O rc OUTPUT_VARIABLE script RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "windres could not read the resources of ${MODULE}")
+endif()
+expect("${script}" "LANGUAGE 17, 1" "Japanese resource language 0x0411")
+expect("${script}" "FILEVERSION 0, 1, 4, 1" "file version")
+expect("${script}" "PRODUCTVERSION 1, 0, 0, 0" "product version")
+expect("${script}" "BLOCK \"041103a4\"" "string table for 0x0411 / code page 932")
+expect("${script}" "VALUE \"FileDescription\", \"Lightwave3D Plugin\"" "FileDescription")
+expect("${script}" "VALUE \"FileVersion\", \"0.1.4.1\"" "FileVersion")
+expect("${script}" "VALUE \"OriginalFilename\", \"QZ_Lasso.dll\"" "OriginalFilename")
+expect("${script}" "VALUE \"Translation\", 0x411, 932" "translation")

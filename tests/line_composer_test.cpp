@@ -1,0 +1,75 @@
+// The line composer, linked directly: digits, prefixes and printf forms are
+// checked byte for byte against what the host parses.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "selection/command_line.h"
+
+namespace {
+
+std::vector<std::string> g_sent;
+void* const kContext = &g_sent;
+
+int Record(void* context, const char* line) {
+  EXPECT_EQ(context, kContext);
+  g_sent.emplace_back(line);
+  return 0;
+}
+
+LayoutGeneric Local() {
+  LayoutGeneric local{};
+  local.context = kContext;
+  local.evaluate = Record;
+  return local;
+}
+
+TEST(AppendItemHex, WritesEightUpperCaseDigitsOfTheLow32Bits) {
+  struct Case {
+    ItemId item;
+    const char* digits;
+  };
+  const Case cases[] = {
+      {0x2A, "0000002A"},
+      {0x1000002A, "1000002A"},
+      {0xDEADBEEF, "DEADBEEF"},
+      {0x4003004C, "4003004C"},
+      {0, "00000000"},
+      {static_cast<ItemId>(0xABCDull << 48 | 0x20000001u), "20000001"},
+  };
+  for (const Case& c : cases) {
+    char buffer[12];
+    std::memset(buffer, '#', sizeof buffer);
+    AppendItemHex(c.item, buffer);
+    EXPECT_STREQ(buffer, c.digits);
+    EXPECT_EQ(buffer[9], '#') << "wrote past the terminator";
+  }
+}
+
+TEST(CommandLine, PrefixSwitchRewritesOnlyWhatFollows) {
+  g_sent.clear();
+  LayoutGeneric local = Local();
+  CommandLine line = StartCommandLine(&local, kSelectPrefix);
+  SendItemLine(line, 0x1000002A);
+  SetLinePrefix(line, kAddPrefix);
+  SendItemLine(line, 0x10000003);
+  SendItemLine(line, static_cast<ItemId>(0xFFFFull << 40 | 0x400A0001u));
+  EXPECT_EQ(g_sent, (std::vector<std::string>{"SelectItem 1000002A", "AddToSelection 10000003",
+                                              "AddToSelection 400A0001"}));
+}
+
+TEST(CommandLine, PrintfFormsAreLowerCaseWithoutLeadingZeros) {
+  g_sent.clear();
+  LayoutGeneric local = Local();
+  CommandLine line = StartCommandLine(&local, kAddPrefix);
+  SendFormattedLine(line, kSelectFormat, 0x2A);
+  SendFormattedLine(line, kRemoveFormat, static_cast<ItemId>(0x1ull << 32 | 0xFEDCBA98u));
+  SendFixedLine(line, kEditModeLines[3]);
+  EXPECT_EQ(g_sent, (std::vector<std::string>{"SelectItem 2a", "RemoveFromSelection fedcba98", "EditBones"}));
+  // The longest line the module can send still fits the host's 28 bytes.
+  EXPECT_LE(std::strlen("RemoveFromSelection ffffffff"), kCommandLineCapacity - 1);
+}
+
+}  // namespace

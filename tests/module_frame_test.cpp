@@ -1,0 +1,116 @@
+// The module as the host first meets it: descriptor, command table, start-up,
+// and the activation contract's answer to a missing service.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/module_fixture.h"
+
+namespace {
+
+using hostsim::Host;
+using qztest::kCommandNames;
+using qztest::Module;
+
+TEST(ModuleFrame, DescriptorCarriesSyncVersionAndMachine) {
+  const ModuleDescriptor& descriptor = Module().descriptor();
+  EXPECT_EQ(descriptor.sync, 0x04121994u);
+  EXPECT_EQ(descriptor.version, 3u);
+  EXPECT_EQ(descriptor.machine, 0x300u);
+  EXPECT_NE(Module().startupToken(), nullptr);
+}
+
+TEST(ModuleFrame, TableListsElevenCommandsInOrderThenTerminator) {
+  const auto& commands = Module().commands();
+  ASSERT_EQ(commands.size(), 11u);
+  for (std::size_t index = 0; index < commands.size(); ++index) {
+    SCOPED_TRACE(commands[index].name);
+    EXPECT_EQ(commands[index].name, kCommandNames[index]);
+    EXPECT_EQ(commands[index].className, "LayoutGeneric");
+    ASSERT_EQ(commands[index].tags.size(), 1u);
+    EXPECT_EQ(commands[index].tags[0].first, "DArover");
+    EXPECT_EQ(commands[index].tags[0].second, 0x00020000u);
+  }
+  const CommandEntry& terminator = Module().descriptor().commands[11];
+  EXPECT_EQ(terminator.className, nullptr);
+  EXPECT_EQ(terminator.name, nullptr);
+  EXPECT_EQ(terminator.activate, nullptr);
+  EXPECT_EQ(terminator.tags, nullptr);
+}
+
+TEST(ModuleFrame, EveryCommandSharesOneTagList) {
+  const CommandEntry* table = Module().descriptor().commands;
+  for (int index = 1; index < 11; ++index) EXPECT_EQ(table[index].tags, table[0].tags);
+}
+
+TEST(ModuleFrame, StartupTokenIsFourAndShutdownIgnoresItsArgument) {
+  const ModuleDescriptor& descriptor = Module().descriptor();
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(descriptor.startup()), 4u);
+  descriptor.shutdown(nullptr);
+  descriptor.shutdown(reinterpret_cast<void*>(std::uintptr_t{0xDEAD}));
+}
+
+// The services each command asks for first, in the order it asks.
+struct StartServices {
+  std::string command;
+  std::vector<std::string> services;
+};
+
+const StartServices kStartServices[] = {
+    {"QZ_Sel_Child", {"LW Item Info 3", "LW Interface Info 3"}},
+    {"QZ_Sel_Parent", {"LW Item Info 3", "LW Interface Info 3"}},
+    {"QZ_Sel_Descendant", {"LW Interface Info 3", "LW Item Info 3"}},
+    {"QZ_Sel_Hierarchy", {"LW Interface Info 3", "LW Item Info 3"}},
+    {"QZ_Sel_Sibling", {"LW Item Info 3", "LW Interface Info 3"}},
+    {"QZ_Sel_Throwback", {"LW Item Info 3", "LW Interface Info 3"}},
+    {"QZ_Sel_AllNulls", {"LW Object Info 4", "LW Item Info 3"}},
+    {"QZ_Sel_AllObjects", {"LW Object Info 4", "LW Item Info 3"}},
+    {"QZ_Add_Child", {"LW Item Info 3", "LW Interface Info 3"}},
+    {"QZ_Add_Parent", {"LW Item Info 3", "LW Interface Info 3"}},
+    {"QZ_Sel_ByName", {"LW Item Info 3", "Info Messages 2"}},
+};
+
+hostsim::Scene SmallScene() {
+  hostsim::Scene scene;
+  const auto body = scene.AddObject("Body");
+  scene.AddNull("Child", body);
+  scene.AddLight("Key");
+  return scene;
+}
+
+TEST(ActivationContract, MissingStartServiceReturnsTwoAndSendsNothing) {
+  for (const StartServices& start : kStartServices) {
+    for (const std::string& missing : start.services) {
+      SCOPED_TRACE(start.command + " without " + missing);
+      Host host(SmallScene());
+      host.Select({0x10000000u, 0x10000001u});
+      host.faults().missingServices = {missing};
+      const hostsim::RunResult result = qztest::RunCommand(host, start.command);
+      EXPECT_EQ(result.code, 2);
+      EXPECT_TRUE(result.lines.empty());
+      EXPECT_TRUE(result.messages.empty());
+      // Both start services are asked for before either answer is tested.
+      ASSERT_GE(result.lookups.size(), 2u);
+      EXPECT_EQ(result.lookups[0], start.services[0]);
+      EXPECT_EQ(result.lookups[1], start.services[1]);
+      EXPECT_EQ(host.selection(), (std::vector<std::uint32_t>{0x10000000u, 0x10000001u}));
+    }
+  }
+}
+
+TEST(ActivationContract, HierarchyCommandsReturnZeroOnAnEmptySelection) {
+  for (const char* command : {"QZ_Sel_Child", "QZ_Add_Child", "QZ_Sel_Sibling", "QZ_Sel_Throwback",
+                              "QZ_Sel_Parent", "QZ_Add_Parent", "QZ_Sel_Descendant", "QZ_Sel_Hierarchy"}) {
+    for (const hostsim::UpdateMode mode : qztest::kAllModes) {
+      SCOPED_TRACE(std::string(command) + " " + hostsim::UpdateModeName(mode));
+      Host host(SmallScene());
+      host.SetUpdateMode(mode);
+      const hostsim::RunResult result = qztest::RunCommand(host, command);
+      EXPECT_EQ(result.code, 0);
+      EXPECT_TRUE(result.lines.empty());
+    }
+  }
+}
+
+}  // namespace
