@@ -20,11 +20,10 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 ctest --preset windows 2>&1 | tee -a "$log"
 
-for extra in scripts/test-extra.d/*.sh; do
-  [ -e "$extra" ] || continue
-  echo "== $(basename "$extra" .sh) =="
-  bash "$extra" 2>&1 | tee -a "$log"
-done
+if compgen -G "fuzz/*_fuzz.cpp" >/dev/null; then
+  echo "== fuzz targets, ${QZ_FUZZ_SECONDS:-60}s each =="
+  bash scripts/fuzz.sh "${QZ_FUZZ_SECONDS:-60}"
+fi
 
 passed=0 failed=0
 while read -r _ total_failed total; do

@@ -1,0 +1,17 @@
+// Scene-wide object commands: not written yet. They keep the activation
+// contract's start, so a host sees the right answer when a service is missing.
+#include "host/host_records.h"
+#include "module/activation.h"
+#include "module/commands.h"
+
+int SelectAllNulls(int /*version*/, ServiceLookup lookup, void* /*local*/, void* /*serverData*/) {
+  const void* first = lookup(kObjectInfoService, 0);
+  const void* second = lookup(kItemInfoService, 0);
+  return first == nullptr || second == nullptr ? kResultServiceMissing : kResultDone;
+}
+
+int SelectAllLoadedObjects(int /*version*/, ServiceLookup lookup, void* /*local*/, void* /*serverData*/) {
+  const void* first = lookup(kObjectInfoService, 0);
+  const void* second = lookup(kItemInfoService, 0);
+  return first == nullptr || second == nullptr ? kResultServiceMissing : kResultDone;
+}
