@@ -28,9 +28,7 @@ constexpr std::uint32_t kLightKindBits = 0x20000000u;
 constexpr std::uint32_t kCameraKindBits = 0x30000000u;
 constexpr std::uint32_t kBoneKindBits = 0x40000000u;
 
-constexpr std::uint32_t KindBits(ItemId item) {
-  return static_cast<std::uint32_t>(item) & kKindBitsMask;
-}
+constexpr std::uint32_t KindBits(ItemId item) { return static_cast<std::uint32_t>(item) & kKindBitsMask; }
 
 // lookup(service name, 0) -> the service's record, or null when unavailable.
 using ServiceLookup = void* (*)(const char* serviceName, int useMode);
@@ -63,8 +61,8 @@ constexpr unsigned kItemFlagSelected = 1u;
 
 struct InterfaceInfo {
   Opaque slot0;
-  const ItemId* selectedItems;          // 1: zero-terminated, entry 0 first
-  unsigned (*itemFlags)(ItemId item);   // 2
+  const ItemId* selectedItems;         // 1: zero-terminated, entry 0 first
+  unsigned (*itemFlags)(ItemId item);  // 2
 };
 static_assert(offsetof(InterfaceInfo, selectedItems) == 8 * 1, "interface slot 1");
 static_assert(offsetof(InterfaceInfo, itemFlags) == 8 * 2, "interface slot 2");
@@ -90,7 +88,7 @@ static_assert(offsetof(MessageFuncs, info) == 8 * 0, "messages slot 0");
 struct LayoutGeneric {
   Opaque slot0;
   Opaque slot1;
-  void* context;                                           // 2
+  void* context;  // 2
   Opaque slot3;
   Opaque slot4;
   int (*evaluate)(void* context, const char* commandLine);  // 5

@@ -34,8 +34,8 @@ std::optional<UpdateMode> ParseUpdateMode(std::string_view text);
 
 struct Faults {
   std::set<std::string> missingServices;
-  bool nullNames = false;         // names and file names come back as null
-  std::uint64_t idHighBits = 0;   // or'ed into every id handed out, e.g. 0xABCDull << 48
+  bool nullNames = false;        // names and file names come back as null
+  std::uint64_t idHighBits = 0;  // or'ed into every id handed out, e.g. 0xABCDull << 48
 };
 
 struct Message {

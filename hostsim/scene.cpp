@@ -115,13 +115,17 @@ std::uint32_t Scene::Add(const ItemSpec& spec) {
 
   if (spec.kind == Kind::Bone) {
     Item& object = items_[owner];
-    if (object.lastBone == kNoItem) object.firstBone = index;
-    else items_[object.lastBone].nextOfKind = index;
+    if (object.lastBone == kNoItem)
+      object.firstBone = index;
+    else
+      items_[object.lastBone].nextOfKind = index;
     object.lastBone = index;
     ++object.boneCount;
   } else {
-    if (lastOfKind_[kind] == kNoItem) firstOfKind_[kind] = index;
-    else items_[lastOfKind_[kind]].nextOfKind = index;
+    if (lastOfKind_[kind] == kNoItem)
+      firstOfKind_[kind] = index;
+    else
+      items_[lastOfKind_[kind]].nextOfKind = index;
     lastOfKind_[kind] = index;
   }
   Link(index, parent);
@@ -173,18 +177,24 @@ void Scene::Link(std::size_t index, std::size_t parent) {
   item.parent = parent;
   item.previousSibling = up.lastChild;
   item.nextSibling = kNoItem;
-  if (up.lastChild == kNoItem) up.firstChild = index;
-  else items_[up.lastChild].nextSibling = index;
+  if (up.lastChild == kNoItem)
+    up.firstChild = index;
+  else
+    items_[up.lastChild].nextSibling = index;
   up.lastChild = index;
 }
 
 void Scene::Unlink(std::size_t index) {
   Item& item = items_[index];
   Item& up = items_[item.parent];
-  if (item.previousSibling == kNoItem) up.firstChild = item.nextSibling;
-  else items_[item.previousSibling].nextSibling = item.nextSibling;
-  if (item.nextSibling == kNoItem) up.lastChild = item.previousSibling;
-  else items_[item.nextSibling].previousSibling = item.previousSibling;
+  if (item.previousSibling == kNoItem)
+    up.firstChild = item.nextSibling;
+  else
+    items_[item.previousSibling].nextSibling = item.nextSibling;
+  if (item.nextSibling == kNoItem)
+    up.lastChild = item.previousSibling;
+  else
+    items_[item.nextSibling].previousSibling = item.previousSibling;
   item.previousSibling = item.nextSibling = kNoItem;
 }
 

@@ -47,8 +47,8 @@ struct ItemSpec {
   Kind kind = Kind::Object;
   std::string name;
   std::optional<std::uint32_t> id;  // default: the host's numbering
-  std::uint32_t parent = 0;          // 0: top level (bones: their object)
-  std::uint32_t owner = 0;           // bones only
+  std::uint32_t parent = 0;         // 0: top level (bones: their object)
+  std::uint32_t owner = 0;          // bones only
   std::string fileName;
   int pointCount = 0;
 };

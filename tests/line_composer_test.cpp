@@ -32,12 +32,9 @@ TEST(AppendItemHex, WritesEightUpperCaseDigitsOfTheLow32Bits) {
     const char* digits;
   };
   const Case cases[] = {
-      {0x2A, "0000002A"},
-      {0x1000002A, "1000002A"},
-      {0xDEADBEEF, "DEADBEEF"},
-      {0x4003004C, "4003004C"},
-      {0, "00000000"},
-      {static_cast<ItemId>(0xABCDull << 48 | 0x20000001u), "20000001"},
+      {0x2A, "0000002A"},       {0x1000002A, "1000002A"},
+      {0xDEADBEEF, "DEADBEEF"}, {0x4003004C, "4003004C"},
+      {0, "00000000"},          {static_cast<ItemId>(0xABCDull << 48 | 0x20000001u), "20000001"},
   };
   for (const Case& c : cases) {
     char buffer[12];
@@ -56,8 +53,8 @@ TEST(CommandLine, PrefixSwitchRewritesOnlyWhatFollows) {
   SetLinePrefix(line, kAddPrefix);
   SendItemLine(line, 0x10000003);
   SendItemLine(line, static_cast<ItemId>(0xFFFFull << 40 | 0x400A0001u));
-  EXPECT_EQ(g_sent, (std::vector<std::string>{"SelectItem 1000002A", "AddToSelection 10000003",
-                                              "AddToSelection 400A0001"}));
+  EXPECT_EQ(g_sent,
+            (std::vector<std::string>{"SelectItem 1000002A", "AddToSelection 10000003", "AddToSelection 400A0001"}));
 }
 
 TEST(CommandLine, PrintfFormsAreLowerCaseWithoutLeadingZeros) {

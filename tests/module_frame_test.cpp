@@ -100,8 +100,8 @@ TEST(ActivationContract, MissingStartServiceReturnsTwoAndSendsNothing) {
 }
 
 TEST(ActivationContract, HierarchyCommandsReturnZeroOnAnEmptySelection) {
-  for (const char* command : {"QZ_Sel_Child", "QZ_Add_Child", "QZ_Sel_Sibling", "QZ_Sel_Throwback",
-                              "QZ_Sel_Parent", "QZ_Add_Parent", "QZ_Sel_Descendant", "QZ_Sel_Hierarchy"}) {
+  for (const char* command : {"QZ_Sel_Child", "QZ_Add_Child", "QZ_Sel_Sibling", "QZ_Sel_Throwback", "QZ_Sel_Parent",
+                              "QZ_Add_Parent", "QZ_Sel_Descendant", "QZ_Sel_Hierarchy"}) {
     for (const hostsim::UpdateMode mode : qztest::kAllModes) {
       SCOPED_TRACE(std::string(command) + " " + hostsim::UpdateModeName(mode));
       Host host(SmallScene());

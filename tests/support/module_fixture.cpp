@@ -9,9 +9,9 @@
 namespace qztest {
 
 const std::vector<std::string> kCommandNames = {
-    "QZ_Sel_Child",    "QZ_Sel_Parent",     "QZ_Sel_Descendant", "QZ_Sel_Hierarchy",
-    "QZ_Sel_Sibling",  "QZ_Sel_Throwback",  "QZ_Sel_AllNulls",   "QZ_Sel_AllObjects",
-    "QZ_Add_Child",    "QZ_Add_Parent",     "QZ_Sel_ByName",
+    "QZ_Sel_Child",   "QZ_Sel_Parent",    "QZ_Sel_Descendant", "QZ_Sel_Hierarchy",
+    "QZ_Sel_Sibling", "QZ_Sel_Throwback", "QZ_Sel_AllNulls",   "QZ_Sel_AllObjects",
+    "QZ_Add_Child",   "QZ_Add_Parent",    "QZ_Sel_ByName",
 };
 
 const hostsim::ModuleLibrary& Module() {

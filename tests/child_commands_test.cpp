@@ -1,0 +1,165 @@
+// The commands that walk the live selection: children, siblings, ancestors.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/module_fixture.h"
+
+namespace {
+
+using hostsim::Host;
+using hostsim::UpdateMode;
+using qztest::Lines;
+
+// Body (object 10000000)
+//   Arm.L (null 10000001)
+//     Hand.L (null 10000002)
+//   Key (light 20000000)
+//   Arm.R (null 10000003)
+//     Lamp (light 20000001)
+//       Prop (object 10000004)
+//   Leg (null 10000005)
+// Camera (30000000), Side (camera 30000001)
+hostsim::Scene Rig() {
+  hostsim::Scene scene;
+  const auto body = scene.AddObject("Body");
+  const auto armL = scene.AddNull("Arm.L", body);
+  scene.AddNull("Hand.L", armL);
+  scene.AddLight("Key", body);
+  const auto armR = scene.AddNull("Arm.R", body);
+  const auto lamp = scene.AddLight("Lamp", armR);
+  scene.AddObject("Prop", lamp);
+  scene.AddNull("Leg", body);
+  scene.AddCamera("Camera");
+  scene.AddCamera("Side");
+  return scene;
+}
+
+constexpr std::uint32_t kBody = 0x10000000, kArmL = 0x10000001, kHandL = 0x10000002, kArmR = 0x10000003,
+                        kProp = 0x10000004, kLeg = 0x10000005, kKey = 0x20000000, kLamp = 0x20000001,
+                        kCamera = 0x30000000;
+
+struct Case {
+  const char* name;
+  const char* command;
+  std::vector<std::uint32_t> selection;
+  Lines lines;                               // deferred mode, and every mode unless given below
+  std::optional<Lines> live = std::nullopt;  // where lines applied at once change what the walk sees
+  std::optional<Lines> snapshot = std::nullopt;
+};
+
+const Case kCases[] = {
+    {"children replace, other kinds skipped",
+     "QZ_Sel_Child",
+     {kBody},
+     {"SelectItem 10000001", "AddToSelection 10000003", "AddToSelection 10000005"}},
+    {"selected children are not skipped",
+     "QZ_Sel_Child",
+     {kBody, kArmL},
+     {"SelectItem 10000001", "AddToSelection 10000003", "AddToSelection 10000005", "AddToSelection 10000002"},
+     // Applied at once, "SelectItem" leaves Arm.L alone at entry 0 and the walk goes on over the new list.
+     Lines{"SelectItem 10000001", "AddToSelection 10000003", "AddToSelection 10000005"}},
+    {"no child of the reference kind", "QZ_Sel_Child", {kArmR, kHandL}, {}},
+    {"reference kind from entry 0 only", "QZ_Sel_Child", {kKey, kBody}, {"SelectItem 20000000"}},
+    {"shrunk list is not read past its end", "QZ_Sel_Child", {kHandL, kKey, kArmL}, {"SelectItem 10000002"}},
+    {"add children skips selected ones",
+     "QZ_Add_Child",
+     {kBody, kArmL},
+     {"AddToSelection 10000003", "AddToSelection 10000005", "AddToSelection 10000002"}},
+    {"add children of a light", "QZ_Add_Child", {kKey, kBody}, {}},
+    {"add children of another kind's entry", "QZ_Add_Child", {kLamp, kArmR}, {}},
+    {"siblings of one item", "QZ_Sel_Sibling", {kArmL}, {"AddToSelection 10000003", "AddToSelection 10000005"}},
+    {"top-level siblings come from parent 0", "QZ_Sel_Sibling", {kCamera}, {"AddToSelection 30000001"}},
+    {"shared parent is walked once per selected child",
+     "QZ_Sel_Sibling",
+     {kArmL, kArmR},
+     {"AddToSelection 10000005", "AddToSelection 10000005"},
+     Lines{"AddToSelection 10000005"},
+     Lines{"AddToSelection 10000005"}},
+    {"ancestors up to the top", "QZ_Sel_Throwback", {kHandL}, {"AddToSelection 10000001", "AddToSelection 10000000"}},
+    {"selected ancestor skipped, climb goes on",
+     "QZ_Sel_Throwback",
+     {kHandL, kArmL},
+     {"AddToSelection 10000000", "AddToSelection 10000000"},
+     Lines{"AddToSelection 10000000"},
+     Lines{"AddToSelection 10000000"}},
+    {"climb stops at a parent of another kind", "QZ_Sel_Throwback", {kProp}, {}},
+    {"own kind of a later entry plays no part",
+     "QZ_Sel_Throwback",
+     {kArmL, kLamp},
+     {"AddToSelection 10000000", "AddToSelection 10000003", "AddToSelection 10000000"},
+     Lines{"AddToSelection 10000000", "AddToSelection 10000003"},
+     Lines{"AddToSelection 10000000", "AddToSelection 10000003"}},
+};
+
+class ChildCommands : public ::testing::TestWithParam<UpdateMode> {};
+
+TEST_P(ChildCommands, SendTheLinesOfEachCase) {
+  const UpdateMode mode = GetParam();
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(c.command) + ": " + c.name);
+    Host host(Rig());
+    host.SetUpdateMode(mode);
+    host.Select(c.selection);
+    const hostsim::RunResult result = qztest::RunCommand(host, c.command);
+    EXPECT_EQ(result.code, 0);
+    Lines expected = c.lines;
+    if (mode == UpdateMode::Live && c.live) expected = *c.live;
+    if (mode == UpdateMode::Snapshot && c.snapshot) expected = *c.snapshot;
+    EXPECT_EQ(result.lines, expected);
+  }
+}
+
+TEST_P(ChildCommands, OnlyTheLow32BitsOfIdsAreWrittenOrCompared) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(c.command) + ": " + c.name);
+    Host plain(Rig());
+    Host tagged(Rig());
+    for (Host* host : {&plain, &tagged}) {
+      host->SetUpdateMode(GetParam());
+      host->Select(c.selection);
+    }
+    tagged.faults().idHighBits = 0xABCDull << 48;
+    EXPECT_EQ(qztest::RunCommand(tagged, c.command).lines, qztest::RunCommand(plain, c.command).lines);
+    EXPECT_EQ(tagged.selection(), plain.selection());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModes, ChildCommands, ::testing::ValuesIn(qztest::kAllModes),
+                         [](const auto& info) { return std::string(hostsim::UpdateModeName(info.param)); });
+
+TEST(ChildCommandsSelection, SelectChildrenReplacesAndTheOthersAdd) {
+  struct Expect {
+    const char* command;
+    std::vector<std::uint32_t> after;
+  };
+  const Expect expectations[] = {
+      {"QZ_Sel_Child", {kArmL, kArmR, kLeg}},
+      {"QZ_Add_Child", {kBody, kArmL, kArmR, kLeg}},
+      {"QZ_Sel_Sibling", {kArmL, kArmR, kLeg}},
+      {"QZ_Sel_Throwback", {kHandL, kArmL, kBody}},
+  };
+  for (const Expect& expect : expectations) {
+    SCOPED_TRACE(expect.command);
+    Host host(Rig());
+    const std::string command = expect.command;
+    host.Select(command == "QZ_Sel_Sibling"     ? std::vector<std::uint32_t>{kArmL}
+                : command == "QZ_Sel_Throwback" ? std::vector<std::uint32_t>{kHandL}
+                                                : std::vector<std::uint32_t>{kBody});
+    qztest::RunCommand(host, expect.command);
+    EXPECT_EQ(host.selection(), expect.after);
+  }
+}
+
+TEST(ChildCommandsSelection, NullNamesChangeNothingForTheHierarchyWalks) {
+  for (const char* command : {"QZ_Sel_Child", "QZ_Add_Child", "QZ_Sel_Sibling", "QZ_Sel_Throwback"}) {
+    Host host(Rig());
+    host.faults().nullNames = true;
+    host.Select({kArmL, kHandL});
+    EXPECT_EQ(qztest::RunCommand(host, command).code, 0) << command;
+  }
+}
+
+}  // namespace

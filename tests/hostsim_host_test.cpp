@@ -1,0 +1,222 @@
+// hostsim itself: the scene model's ids and links, and the strictness that
+// makes it worth testing against. Fake activations stand in for a module here.
+#include "hostsim/host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "hostsim/module_library.h"
+#include "hostsim/scene.h"
+
+namespace {
+
+using hostsim::Host;
+using hostsim::Scene;
+using hostsim::UpdateMode;
+
+TEST(HostsimScene, IdsFollowTheHostsNumbering) {
+  Scene scene;
+  const auto body = scene.AddObject("Body");
+  const auto null = scene.AddNull("Root");
+  const auto light = scene.AddLight("Key");
+  const auto camera = scene.AddCamera("Camera");
+  const auto bone0 = scene.AddBone(null, "Hip");
+  const auto bone1 = scene.AddBone(null, "Spine", bone0);
+  const auto otherBone = scene.AddBone(body, "Jaw");
+  EXPECT_EQ(body, 0x10000000u);
+  EXPECT_EQ(null, 0x10000001u);
+  EXPECT_EQ(light, 0x20000000u);
+  EXPECT_EQ(camera, 0x30000000u);
+  EXPECT_EQ(bone0, 0x40000001u);
+  EXPECT_EQ(bone1, 0x40010001u);
+  EXPECT_EQ(otherBone, 0x40000000u);
+  EXPECT_EQ(scene.Get(bone0).parent, scene.IndexOf(null));
+  EXPECT_EQ(scene.Get(bone1).parent, scene.IndexOf(bone0));
+  EXPECT_NE(scene.Get(body).fileName.find('\\'), std::string::npos);
+  EXPECT_GT(scene.Get(body).pointCount, 0);
+  EXPECT_EQ(scene.Get(null).pointCount, 0);
+  EXPECT_TRUE(scene.Get(null).fileName.empty());
+}
+
+TEST(HostsimScene, ReparentingKeepsChildOrderAndRefusesCycles) {
+  Scene scene;
+  const auto a = scene.AddNull("A");
+  const auto b = scene.AddNull("B");
+  const auto c = scene.AddNull("C", a);
+  scene.SetParent(b, a);
+  const hostsim::Item& parent = scene.Get(a);
+  EXPECT_EQ(scene.At(parent.firstChild).id, c);
+  EXPECT_EQ(scene.At(scene.At(parent.firstChild).nextSibling).id, b);
+  EXPECT_EQ(scene.At(scene.At(0).firstChild).id, a) << "B left the top level";
+  EXPECT_EQ(scene.At(scene.At(0).firstChild).nextSibling, hostsim::kNoItem);
+  EXPECT_THROW(scene.SetParent(a, c), hostsim::SceneError);
+  EXPECT_THROW(scene.SetParent(a, a), hostsim::SceneError);
+  EXPECT_THROW(scene.SetParent(a, 0x10000099), hostsim::SceneError);
+  EXPECT_THROW(scene.AddBone(0x20000000, "Orphan"), hostsim::SceneError);
+  hostsim::ItemSpec duplicate;
+  duplicate.id = a;
+  EXPECT_THROW(scene.Add(duplicate), hostsim::SceneError);
+}
+
+// ---- fake modules -------------------------------------------------------
+
+std::vector<std::string> g_lines;  // what the next fake activation sends
+
+int SendLines(int, ServiceLookup lookup, void* local, void*) {
+  lookup(kItemInfoService, 0);
+  const auto* generic = static_cast<const LayoutGeneric*>(local);
+  for (const std::string& line : g_lines) generic->evaluate(generic->context, line.c_str());
+  return 0;
+}
+
+int SendWithForeignContext(int, ServiceLookup, void* local, void*) {
+  static_cast<const LayoutGeneric*>(local)->evaluate(&g_lines, "EditObjects");
+  return 0;
+}
+
+int AskWithStrippedHighBits(int, ServiceLookup lookup, void*, void*) {
+  const auto* items = static_cast<const ItemInfo*>(lookup(kItemInfoService, 0));
+  const ItemId first = items->first(0, 0);
+  items->parent(first & 0xFFFFFFFFu);
+  return 0;
+}
+
+int ReturnSeven(int, ServiceLookup, void*, void*) { return 7; }
+
+Scene ThreeNulls() {
+  Scene scene;
+  scene.AddNull("A");
+  scene.AddNull("B");
+  scene.AddNull("C");
+  return scene;
+}
+
+TEST(HostsimHost, RejectsLinesTheModuleMayNotSend) {
+  const char* const bad[] = {
+      "SelectItem 10000009",             // no such item
+      "SelectItem",                      // no id
+      "SelectItem 1000000G",             // not hex
+      "SelectItem  10000000",            // two spaces
+      "SelectItem 110000000",            // nine digits
+      "AddToSelection 10000000 ",        // trailing blank
+      "EditObjects 1",                   // argument where none is taken
+      "ClearSelection",                  // unknown verb
+      "RemoveFromSelection 1000000000",  // longer than 28 bytes
+  };
+  for (const char* line : bad) {
+    Host host(ThreeNulls());
+    g_lines = {line};
+    const hostsim::RunResult result = host.Run(SendLines);
+    EXPECT_EQ(result.protocolErrors.size(), 1u) << line;
+    EXPECT_TRUE(host.selection().empty()) << line;
+  }
+}
+
+TEST(HostsimHost, AcceptsBothDigitFormsAndAppliesTheVerbs) {
+  Host host(ThreeNulls());
+  g_lines = {"EditObjects",
+             "SelectItem 10000002",
+             "AddToSelection 10000000",
+             "AddToSelection 10000000",
+             "AddToSelection 10000001",
+             "RemoveFromSelection 10000000",
+             "AddToSelection 1000000"};
+  const hostsim::RunResult result = host.Run(SendLines);
+  ASSERT_EQ(result.protocolErrors.size(), 1u) << "0x01000000 names nothing";
+  EXPECT_EQ(host.selection(), (std::vector<std::uint32_t>{0x10000002, 0x10000001}));
+  EXPECT_EQ(host.editMode(), 0);
+  for (int i = 0; i < 9; ++i) host.scene().AddNull("More");
+  g_lines = {"SelectItem 1000000a", "AddToSelection 1000000B", "EditBones"};
+  EXPECT_TRUE(host.Run(SendLines).protocolErrors.empty());
+  EXPECT_EQ(host.selection(), (std::vector<std::uint32_t>{0x1000000A, 0x1000000B}));
+  EXPECT_EQ(host.editMode(), 3);
+}
+
+TEST(HostsimHost, ChecksTheContextIdsAndResultTheModuleHandsBack) {
+  Host host(ThreeNulls());
+  EXPECT_EQ(host.Run(SendWithForeignContext).protocolErrors.size(), 1u);
+  host.faults().idHighBits = 0xABCDull << 48;
+  EXPECT_EQ(host.Run(AskWithStrippedHighBits).protocolErrors.size(), 1u);
+  host.faults().idHighBits = 0;
+  EXPECT_TRUE(host.Run(AskWithStrippedHighBits).protocolErrors.empty());
+  EXPECT_EQ(host.Run(ReturnSeven).protocolErrors.size(), 1u);
+}
+
+const ItemId* g_listSeen[3];
+
+int WatchTheList(int, ServiceLookup lookup, void* local, void*) {
+  const auto* ui = static_cast<const InterfaceInfo*>(lookup(kInterfaceInfoService, 0));
+  const auto* generic = static_cast<const LayoutGeneric*>(local);
+  g_listSeen[0] = ui->selectedItems;
+  generic->evaluate(generic->context, "AddToSelection 10000001");
+  g_listSeen[1] = ui->selectedItems;
+  g_listSeen[2] = static_cast<const InterfaceInfo*>(lookup(kInterfaceInfoService, 0))->selectedItems;
+  return 0;
+}
+
+TEST(HostsimHost, UpdateModesDecideWhenTheListChanges) {
+  struct Expect {
+    UpdateMode mode;
+    std::size_t lengthAfterLine;  // as the module sees it right after its line
+    std::size_t lengthAfterLookup;
+  };
+  for (const Expect& expect :
+       {Expect{UpdateMode::Deferred, 1, 1}, Expect{UpdateMode::Live, 2, 2}, Expect{UpdateMode::Snapshot, 1, 2}}) {
+    SCOPED_TRACE(hostsim::UpdateModeName(expect.mode));
+    Host host(ThreeNulls());
+    host.SetUpdateMode(expect.mode);
+    host.Select({0x10000000});
+    // The lists are freed once the run is over, so they are measured while it runs.
+    struct Counter {
+      static std::size_t Length(const ItemId* list) {
+        std::size_t n = 0;
+        while (list[n] != 0) ++n;
+        return n;
+      }
+    };
+    static std::size_t lengths[2];
+    const hostsim::RunResult result = host.Run([](int, ServiceLookup lookup, void* local, void*) {
+      const auto* ui = static_cast<const InterfaceInfo*>(lookup(kInterfaceInfoService, 0));
+      const auto* generic = static_cast<const LayoutGeneric*>(local);
+      generic->evaluate(generic->context, "AddToSelection 10000001");
+      lengths[0] = Counter::Length(ui->selectedItems);
+      lengths[1] = Counter::Length(static_cast<const InterfaceInfo*>(lookup(kInterfaceInfoService, 0))->selectedItems);
+      return 0;
+    });
+    EXPECT_TRUE(result.protocolErrors.empty());
+    EXPECT_EQ(lengths[0], expect.lengthAfterLine);
+    EXPECT_EQ(lengths[1], expect.lengthAfterLookup);
+    EXPECT_EQ(host.selection(), (std::vector<std::uint32_t>{0x10000000, 0x10000001}));
+  }
+}
+
+TEST(HostsimHost, LiveModeMovesTheListAtEveryChange) {
+  Host host(ThreeNulls());
+  host.SetUpdateMode(UpdateMode::Live);
+  host.Select({0x10000000});
+  host.Run(WatchTheList);
+  EXPECT_NE(g_listSeen[0], g_listSeen[1]);
+}
+
+TEST(HostsimLoader, ExplainsWhyAFileIsNotAModule) {
+  EXPECT_THROW(
+      {
+        try {
+          hostsim::ModuleLibrary::Open("no-such-dir/QZ_Missing.p");
+        } catch (const hostsim::LoadError& error) {
+          EXPECT_NE(std::string(error.what()).find("no-such-dir/QZ_Missing.p"), std::string::npos);
+          throw;
+        }
+      },
+      hostsim::LoadError);
+  const std::string junk = testing::TempDir() + "qz_not_a_module.p";
+  std::ofstream(junk) << "this is not a library\n";
+  EXPECT_THROW(hostsim::ModuleLibrary::Open(junk), hostsim::LoadError);
+  std::remove(junk.c_str());
+}
+
+}  // namespace
