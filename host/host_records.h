@@ -35,6 +35,9 @@ using ServiceLookup = void* (*)(const char* serviceName, int useMode);
 
 using Opaque = void*;  // a slot we do not call or read
 
+// Byte offset of a slot on the 64-bit build.
+constexpr std::size_t SlotOffset(std::size_t slot) { return 8 * slot; }
+
 // ---- "LW Item Info 3" ---------------------------------------------------
 
 struct ItemInfo {
@@ -48,12 +51,12 @@ struct ItemInfo {
   Opaque slot7;
   const char* (*name)(ItemId item);  // 8
 };
-static_assert(offsetof(ItemInfo, first) == 8 * 0, "item info slot 0");
-static_assert(offsetof(ItemInfo, next) == 8 * 1, "item info slot 1");
-static_assert(offsetof(ItemInfo, firstChild) == 8 * 2, "item info slot 2");
-static_assert(offsetof(ItemInfo, nextChild) == 8 * 3, "item info slot 3");
-static_assert(offsetof(ItemInfo, parent) == 8 * 4, "item info slot 4");
-static_assert(offsetof(ItemInfo, name) == 8 * 8, "item info slot 8");
+static_assert(offsetof(ItemInfo, first) == SlotOffset(0), "item info slot 0");
+static_assert(offsetof(ItemInfo, next) == SlotOffset(1), "item info slot 1");
+static_assert(offsetof(ItemInfo, firstChild) == SlotOffset(2), "item info slot 2");
+static_assert(offsetof(ItemInfo, nextChild) == SlotOffset(3), "item info slot 3");
+static_assert(offsetof(ItemInfo, parent) == SlotOffset(4), "item info slot 4");
+static_assert(offsetof(ItemInfo, name) == SlotOffset(8), "item info slot 8");
 
 // ---- "LW Interface Info 3" ----------------------------------------------
 
@@ -64,8 +67,8 @@ struct InterfaceInfo {
   const ItemId* selectedItems;         // 1: zero-terminated, entry 0 first
   unsigned (*itemFlags)(ItemId item);  // 2
 };
-static_assert(offsetof(InterfaceInfo, selectedItems) == 8 * 1, "interface slot 1");
-static_assert(offsetof(InterfaceInfo, itemFlags) == 8 * 2, "interface slot 2");
+static_assert(offsetof(InterfaceInfo, selectedItems) == SlotOffset(1), "interface slot 1");
+static_assert(offsetof(InterfaceInfo, itemFlags) == SlotOffset(2), "interface slot 2");
 
 // ---- "LW Object Info 4" -------------------------------------------------
 
@@ -73,15 +76,15 @@ struct ObjectInfo {
   const char* (*fileName)(ItemId object);  // 0
   int (*pointCount)(ItemId object);        // 1: 0 for a null object
 };
-static_assert(offsetof(ObjectInfo, fileName) == 8 * 0, "object info slot 0");
-static_assert(offsetof(ObjectInfo, pointCount) == 8 * 1, "object info slot 1");
+static_assert(offsetof(ObjectInfo, fileName) == SlotOffset(0), "object info slot 0");
+static_assert(offsetof(ObjectInfo, pointCount) == SlotOffset(1), "object info slot 1");
 
 // ---- "Info Messages 2" --------------------------------------------------
 
 struct MessageFuncs {
   void (*info)(const char* text, const char* secondText);  // 0
 };
-static_assert(offsetof(MessageFuncs, info) == 8 * 0, "messages slot 0");
+static_assert(offsetof(MessageFuncs, info) == SlotOffset(0), "messages slot 0");
 
 // ---- Local record of a "LayoutGeneric" command ---------------------------
 
@@ -93,8 +96,8 @@ struct LayoutGeneric {
   Opaque slot4;
   int (*evaluate)(void* context, const char* commandLine);  // 5
 };
-static_assert(offsetof(LayoutGeneric, context) == 8 * 2, "generic slot 2");
-static_assert(offsetof(LayoutGeneric, evaluate) == 8 * 5, "generic slot 5");
+static_assert(offsetof(LayoutGeneric, context) == SlotOffset(2), "generic slot 2");
+static_assert(offsetof(LayoutGeneric, evaluate) == SlotOffset(5), "generic slot 5");
 
 // ---- Service names ------------------------------------------------------
 
@@ -122,10 +125,10 @@ struct CommandEntry {
   ActivateFunc activate;
   const CommandTag* tags;
 };
-static_assert(offsetof(CommandEntry, className) == 8 * 0, "entry slot 0");
-static_assert(offsetof(CommandEntry, name) == 8 * 1, "entry slot 1");
-static_assert(offsetof(CommandEntry, activate) == 8 * 2, "entry slot 2");
-static_assert(offsetof(CommandEntry, tags) == 8 * 3, "entry slot 3");
+static_assert(offsetof(CommandEntry, className) == SlotOffset(0), "entry slot 0");
+static_assert(offsetof(CommandEntry, name) == SlotOffset(1), "entry slot 1");
+static_assert(offsetof(CommandEntry, activate) == SlotOffset(2), "entry slot 2");
+static_assert(offsetof(CommandEntry, tags) == SlotOffset(3), "entry slot 3");
 
 constexpr std::uint32_t kModuleSync = 0x04121994u;
 constexpr std::uint32_t kModuleInterfaceVersion = 3;

@@ -33,7 +33,7 @@ const CommandEntry kCommandTable[] = {
 };
 
 // The host only needs a non-null token back; the value carries no meaning.
-void* ModuleStartup() { return reinterpret_cast<void*>(std::uintptr_t{4}); }
+void* ModuleStartup() { return reinterpret_cast<void*>(std::uintptr_t{4}); }  // NOLINT(performance-no-int-to-ptr)
 
 void ModuleShutdown(void* /*serverData*/) {}
 

@@ -48,7 +48,7 @@ TEST(ModuleFrame, StartupTokenIsFourAndShutdownIgnoresItsArgument) {
   const ModuleDescriptor& descriptor = Module().descriptor();
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(descriptor.startup()), 4u);
   descriptor.shutdown(nullptr);
-  descriptor.shutdown(reinterpret_cast<void*>(std::uintptr_t{0xDEAD}));
+  descriptor.shutdown(reinterpret_cast<void*>(std::uintptr_t{0xDEAD}));  // NOLINT(performance-no-int-to-ptr)
 }
 
 // The services each command asks for first, in the order it asks.
