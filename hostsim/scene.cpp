@@ -9,6 +9,10 @@ namespace {
 
 constexpr std::uint32_t kKindBase[4] = {0x10000000u, 0x20000000u, 0x30000000u, 0x40000000u};
 
+// 0 for objects, 1 lights, 2 cameras; anything else has no serial numbering.
+std::uint32_t SerialKind(std::uint32_t id) { return (id >> 28) - 1u; }
+std::uint32_t Serial(std::uint32_t id) { return id & 0x0FFFFFFFu; }
+
 std::string Hex(std::uint32_t id) {
   char text[16];
   std::snprintf(text, sizeof text, "%08X", id);
@@ -110,7 +114,7 @@ std::uint32_t Scene::Add(const ItemSpec& spec) {
   item.pointCount = spec.pointCount;
   item.owner = owner;
   items_.push_back(std::move(item));
-  index_.emplace(id, index);
+  Index(id, index);
   ++countOfKind_[kind];
 
   if (spec.kind == Kind::Bone) {
@@ -132,6 +136,8 @@ std::uint32_t Scene::Add(const ItemSpec& spec) {
   return id;
 }
 
+void Scene::Reserve(std::size_t additionalItems) { items_.reserve(items_.size() + additionalItems); }
+
 void Scene::SetParent(std::uint32_t child, std::uint32_t parent) {
   const std::size_t index = IndexOf(child);
   if (index == kNoItem) throw SceneError("item " + Hex(child) + " does not exist");
@@ -152,7 +158,18 @@ const Item& Scene::Get(std::uint32_t id) const {
 
 Item& Scene::GetMutable(std::uint32_t id) { return items_[static_cast<std::size_t>(&Get(id) - items_.data())]; }
 
+void Scene::Index(std::uint32_t id, std::size_t index) {
+  const std::uint32_t kind = SerialKind(id);
+  if (kind < 3 && Serial(id) == bySerial_[kind].size()) {
+    bySerial_[kind].push_back(index);
+  } else {
+    index_.emplace(id, index);
+  }
+}
+
 std::size_t Scene::IndexOf(std::uint32_t id) const {
+  const std::uint32_t kind = SerialKind(id);
+  if (kind < 3 && Serial(id) < bySerial_[kind].size()) return bySerial_[kind][Serial(id)];
   const auto found = index_.find(id);
   return found == index_.end() ? kNoItem : found->second;
 }

@@ -67,12 +67,16 @@ class Scene {
   std::uint32_t AddBone(std::uint32_t object, std::string name, std::uint32_t parent = 0);
   std::uint32_t Add(const ItemSpec& spec);
 
+  // Room for this many more items, so generators of huge scenes build them
+  // without moving every item again at each growth.
+  void Reserve(std::size_t additionalItems);
+
   // Moves the item to the end of the new parent's children. Rejects unknown
   // items and any move that would make a cycle.
   void SetParent(std::uint32_t child, std::uint32_t parent);
 
   std::size_t size() const { return items_.size() - 1; }  // without the root
-  bool Contains(std::uint32_t id) const { return index_.count(id) != 0; }
+  bool Contains(std::uint32_t id) const { return IndexOf(id) != kNoItem; }
   // The item with this id; throws SceneError for an unknown id.
   const Item& Get(std::uint32_t id) const;
   Item& GetMutable(std::uint32_t id);
@@ -92,8 +96,13 @@ class Scene {
  private:
   void Link(std::size_t index, std::size_t parent);
   void Unlink(std::size_t index);
+  void Index(std::uint32_t id, std::size_t index);
 
   std::vector<Item> items_;
+  // The ids the host numbers itself run densely per kind from 0, so objects,
+  // lights and cameras are found by their serial without hashing; bones and
+  // ids given by hand go to the map. A serial lives in exactly one of the two.
+  std::vector<std::size_t> bySerial_[3];
   std::unordered_map<std::uint32_t, std::size_t> index_;
   std::size_t firstOfKind_[3] = {kNoItem, kNoItem, kNoItem};
   std::size_t lastOfKind_[3] = {kNoItem, kNoItem, kNoItem};
