@@ -1,17 +1,70 @@
-// Parent commands: not written yet. They keep the activation
-// contract's start, so a host sees the right answer when a service is missing.
+// One level up from every selected item.
+//
+// Both commands collect all parents before they send anything: a "SelectItem"
+// line replaces the very list they read from.
+#include <cstddef>
+#include <cstdint>
+
 #include "host/host_records.h"
 #include "module/activation.h"
 #include "module/commands.h"
+#include "selection/command_line.h"
+#include "selection/scratch_array.h"
+#include "selection/selection_reader.h"
 
-int SelectParents(int /*version*/, ServiceLookup lookup, void* /*local*/, void* /*serverData*/) {
-  const void* first = lookup(kItemInfoService, 0);
-  const void* second = lookup(kInterfaceInfoService, 0);
-  return first == nullptr || second == nullptr ? kResultServiceMissing : kResultDone;
+namespace {
+
+// Walks the entries from the last to the first, so the parent of the last
+// selected item leads. Returns how many parents were kept.
+std::size_t CollectParents(const ItemInfo* items, SelectionReader& selection, std::size_t selectedCount,
+                           std::uint32_t referenceKind, bool skipSelected, ItemId* parents) {
+  std::size_t kept = 0;
+  for (std::size_t index = selectedCount; index-- > 0;) {
+    const ItemId entry = SelectedItem(selection, index);
+    if (entry == 0) continue;
+    const ItemId parent = items->parent(entry);
+    if (parent == 0 || KindBits(parent) != referenceKind) continue;
+    if (skipSelected && IsSelected(selection, parent)) continue;
+    parents[kept++] = parent;
+  }
+  return kept;
 }
 
-int AddParents(int /*version*/, ServiceLookup lookup, void* /*local*/, void* /*serverData*/) {
-  const void* first = lookup(kItemInfoService, 0);
-  const void* second = lookup(kInterfaceInfoService, 0);
-  return first == nullptr || second == nullptr ? kResultServiceMissing : kResultDone;
+int RunParentCommand(ServiceLookup lookup, void* local, bool replaceSelection) {
+  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
+  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
+  if (items == nullptr || interfaceInfo == nullptr) return kResultServiceMissing;
+
+  SelectionReader selection = StartSelectionReader(interfaceInfo);
+  const ItemId first = SelectedItem(selection, 0);
+  if (first == 0) return kResultDone;
+  const std::uint32_t referenceKind = KindBits(first);
+
+  const std::size_t selectedCount = CountSelected(selection);
+  const ScratchArray<ItemId> parents = NewItemArray(selectedCount);
+  if (!parents) return kResultDone;
+  // Selected parents are kept for a replacing command: the "SelectItem" line
+  // would drop them from the selection otherwise.
+  const std::size_t kept =
+      CollectParents(items, selection, selectedCount, referenceKind, !replaceSelection, parents.get());
+
+  CommandLine line = StartCommandLine(local, kAddPrefix);
+  std::size_t next = 0;
+  if (replaceSelection && kept > 0) {
+    SendFormattedLine(line, kSelectFormat, parents[next++]);
+    SetLinePrefix(line, kAddPrefix);
+  }
+  // A parent shared by several selected items goes out once for each of them.
+  for (; next < kept; ++next) SendItemLine(line, parents[next]);
+  return kResultDone;
+}
+
+}  // namespace
+
+int SelectParents(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  return RunParentCommand(lookup, local, true);
+}
+
+int AddParents(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  return RunParentCommand(lookup, local, false);
 }
