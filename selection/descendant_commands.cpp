@@ -1,17 +1,166 @@
-// Descendant and hierarchy commands: not written yet. They keep the activation
-// contract's start, so a host sees the right answer when a service is missing.
+// Whole subtrees of the selection, and whole hierarchies it belongs to.
+//
+// The walk keeps its levels in a heap array rather than in recursion: rigs and
+// generated null chains run deep enough to overflow the host's stack, and a
+// module must not take the host down with it.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
 #include "host/host_records.h"
 #include "module/activation.h"
 #include "module/commands.h"
+#include "selection/command_line.h"
+#include "selection/scratch_array.h"
+#include "selection/selection_reader.h"
 
-int SelectDescendants(int /*version*/, ServiceLookup lookup, void* /*local*/, void* /*serverData*/) {
-  const void* first = lookup(kInterfaceInfoService, 0);
-  const void* second = lookup(kItemInfoService, 0);
-  return first == nullptr || second == nullptr ? kResultServiceMissing : kResultDone;
+namespace {
+
+// Fixed for one command run. The host's local record travels in the command
+// line the walk sends through.
+struct WalkContext {
+  SelectionReader selection;
+  const ItemInfo* items;
+  std::uint32_t referenceKind;
+};
+
+// The host steps to a child's next sibling only given the parent as well, so a
+// suspended level keeps both, and nothing else.
+struct WalkLevel {
+  ItemId item;
+  ItemId child;
+};
+
+struct WalkStack {
+  ScratchArray<WalkLevel> levels;
+  std::size_t capacity = 0;
+  std::size_t depth = 0;
+};
+
+// Most hierarchies are a handful of levels deep; deep chains grow from here.
+constexpr std::size_t kFirstWalkCapacity = 64;
+
+bool MakeRoomForLevel(WalkStack& stack) {
+  if (stack.depth < stack.capacity) return true;
+  if (stack.capacity > SIZE_MAX / 2) return false;
+  const std::size_t grown = stack.capacity == 0 ? kFirstWalkCapacity : stack.capacity * 2;
+  ScratchArray<WalkLevel> larger = NewScratchArray<WalkLevel>(grown);
+  if (!larger) return false;
+  std::copy(stack.levels.get(), stack.levels.get() + stack.depth, larger.get());
+  stack.levels = std::move(larger);
+  stack.capacity = grown;
+  return true;
 }
 
-int SelectHierarchies(int /*version*/, ServiceLookup lookup, void* /*local*/, void* /*serverData*/) {
-  const void* first = lookup(kInterfaceInfoService, 0);
-  const void* second = lookup(kItemInfoService, 0);
-  return first == nullptr || second == nullptr ? kResultServiceMissing : kResultDone;
+// Depth first, each item before its children, children in the host's order;
+// the same host calls in the same order as a recursive walk would make. No
+// flags are asked, so selected items are sent again. Returns false when the
+// walk could not go deeper for want of memory: the command must send no more.
+bool AddDescendants(const WalkContext& context, ItemId item, CommandLine& line) {
+  WalkStack stack;
+  ItemId parent = item;
+  ItemId child = context.items->firstChild(item);
+  for (;;) {
+    if (child == 0) {
+      if (stack.depth == 0) return true;
+      const WalkLevel finished = stack.levels[--stack.depth];
+      parent = finished.item;
+      child = context.items->nextChild(finished.item, finished.child);
+      continue;
+    }
+    // A child of another kind hides its whole subtree, reference-kind items included.
+    if (KindBits(child) != context.referenceKind) {
+      child = context.items->nextChild(parent, child);
+      continue;
+    }
+    // Room first, so no item is named whose subtree the walk cannot reach.
+    if (!MakeRoomForLevel(stack)) return false;
+    SendItemLine(line, child);
+    stack.levels[stack.depth++] = {parent, child};
+    parent = child;
+    child = context.items->firstChild(child);
+  }
+}
+
+int CompareItemIds(ItemId a, ItemId b) {
+  if (a < b) return -1;
+  return a > b ? 1 : 0;
+}
+
+// The highest item reached through an unbroken chain of reference-kind
+// parents; an item under another kind, or at the top, is its own root whatever
+// its own kind.
+ItemId FindRoot(const WalkContext& context, ItemId item) {
+  for (ItemId parent = context.items->parent(item); parent != 0 && KindBits(parent) == context.referenceKind;
+       parent = context.items->parent(parent)) {
+    item = parent;
+  }
+  return item;
+}
+
+// Entries are walked independently and read afresh: a host that applies the
+// additions at once hands the walk its own additions as further entries.
+void AddSelectedDescendants(WalkContext& context, CommandLine& line) {
+  for (std::size_t index = 0;; ++index) {
+    const ItemId entry = SelectedItem(context.selection, index);
+    if (entry == 0 || !AddDescendants(context, entry, line)) return;
+  }
+}
+
+void SelectWholeHierarchies(WalkContext& context, CommandLine& line) {
+  // All roots are found before the first line replaces the list they come from.
+  const std::size_t selectedCount = CountSelected(context.selection);
+  ScratchArray<ItemId> roots = NewItemArray(selectedCount);
+  if (!roots) return;
+  std::size_t rootCount = 0;
+  for (std::size_t index = selectedCount; index-- > 0;) {
+    const ItemId entry = SelectedItem(context.selection, index);
+    if (entry != 0) roots[rootCount++] = FindRoot(context, entry);
+  }
+  roots[rootCount] = 0;
+
+  const ScratchArray<ItemId> uniqueRoots = NewItemArray(selectedCount);
+  if (!uniqueRoots) return;
+  std::sort(roots.get(), roots.get() + rootCount, [](ItemId a, ItemId b) { return CompareItemIds(a, b) < 0; });
+  // Several selected items of one hierarchy share its root; it is walked once.
+  *std::unique_copy(roots.get(), roots.get() + rootCount, uniqueRoots.get()) = 0;
+  roots.reset();
+
+  for (const ItemId* root = uniqueRoots.get(); *root != 0; ++root) {
+    if (root == uniqueRoots.get()) {
+      SendFormattedLine(line, kSelectFormat, *root);
+      SetLinePrefix(line, kAddPrefix);
+    } else {
+      SendItemLine(line, *root);
+    }
+    if (!AddDescendants(context, *root, line)) return;
+  }
+}
+
+// Unlike the other selection commands, these two ask for the interface record
+// before the item record.
+int RunWalkCommand(ServiceLookup lookup, void* local, void (*walk)(WalkContext&, CommandLine&)) {
+  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
+  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
+  if (interfaceInfo == nullptr || items == nullptr) return kResultServiceMissing;
+
+  WalkContext context{StartSelectionReader(interfaceInfo), items, 0};
+  const ItemId first = SelectedItem(context.selection, 0);
+  if (first == 0) return kResultDone;
+  context.referenceKind = KindBits(first);
+
+  CommandLine line = StartCommandLine(local, kAddPrefix);
+  walk(context, line);
+  return kResultDone;
+}
+
+}  // namespace
+
+int SelectDescendants(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  return RunWalkCommand(lookup, local, AddSelectedDescendants);
+}
+
+int SelectHierarchies(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  return RunWalkCommand(lookup, local, SelectWholeHierarchies);
 }
