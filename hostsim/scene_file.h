@@ -1,0 +1,66 @@
+// The host's text scene files ("LWSC", format versions 1 to 5): what hostsim
+// reads of them is the items and their hierarchy, nothing else.
+//
+// Conventions the files themselves do not settle:
+// - A loaded object's file name is given as a Windows host gives it: an
+//   absolute path with backslashes. Relative paths are taken from the content
+//   directory; the host's own "E:dir/file.lwo" form becomes "E:\dir\file.lwo".
+// - A loaded object is named after its file, without folder and extension
+//   ("Body" for "Objects/Body.lwo"). When several different layers of one file
+//   are loaded, every item from that file gets its layer appended:
+//   "armA:Layer1", "armA:Layer2". Repeated loads of one layer keep one name.
+// - Lights, cameras and bones without a name line get the host's default
+//   name ("Light", "Camera", "Bone"); a version-1 scene's implicit camera is
+//   "Camera".
+// - A bone without a parent line hangs under its object. A bone's owner is the
+//   object whose block it sits in.
+//
+// A file that is not a scene, or is cut short or inconsistent, is rejected as a
+// whole with the file name and line number; no partial scene is returned.
+#ifndef QZ_HOSTSIM_SCENE_FILE_H
+#define QZ_HOSTSIM_SCENE_FILE_H
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hostsim/scene.h"
+
+namespace hostsim {
+
+struct SceneFileError : std::runtime_error {
+  SceneFileError(const std::string& file, int line, const std::string& message);
+  std::string file;
+  int line;  // 0 when the problem is not on one line
+  std::string message;
+};
+
+struct SceneFileOptions {
+  std::string contentDirectory = Scene::DefaultContentDirectory();
+};
+
+constexpr int kNewestSceneVersion = 5;
+
+// `fileName` only labels errors. Throws SceneFileError.
+Scene ReadSceneText(std::string_view text, const std::string& fileName, const SceneFileOptions& options = {});
+Scene ReadSceneFile(const std::string& path, const SceneFileOptions& options = {});
+
+// The scene as a version-5 file. Files list objects, then lights, then
+// cameras, so top-level items of different kinds read back in that order;
+// everything else reads back as it was. A scene file keeps no names for loaded
+// objects, so any such name that would read back differently is reported in
+// `warnings`. Throws SceneError for a name that cannot be written at all.
+std::string WriteSceneText(const Scene& scene, const SceneFileOptions& options = {},
+                           std::vector<std::string>* warnings = nullptr);
+
+// The object name the reader gives a file loaded with one layer (or with
+// several layers, when `layer` is not 0).
+std::string ObjectNameFromPath(std::string_view windowsPath, int layer = 0);
+
+// A scene file's path as the Windows host reports it, taken from `directory`.
+std::string WindowsPath(std::string_view scenePath, std::string_view directory);
+
+}  // namespace hostsim
+
+#endif  // QZ_HOSTSIM_SCENE_FILE_H
