@@ -1,20 +1,73 @@
-// hostsim: loads the module as the host does and lists what it presents.
-// (The full command line — scenes, runs, validation — grows here.)
+// hostsim: the stand-in host on the command line (see hostsim/cli.h).
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <iostream>
 #include <string>
+#include <vector>
 
-#include "hostsim/module_library.h"
+#include "hostsim/cli.h"
+#include "hostsim/validate.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A module that crashes takes hostsim with it; say where it happened rather
+// than leave a bare signal behind.
+void ReportCrash() {
+  const char* step = hostsim::CurrentValidationStep();
+  const char* prefix = "hostsim: the module crashed";
+  std::fputs(prefix, stderr);
+  if (*step != '\0') {
+    std::fputs(" during ", stderr);
+    std::fputs(step, stderr);
+  }
+  std::fputs("\n", stderr);
+  std::fflush(stderr);
+}
+
+#if defined(_WIN32)
+LONG WINAPI OnCrash(EXCEPTION_POINTERS*) {
+  ReportCrash();
+  ExitProcess(1);
+}
+void InstallCrashReport() { SetUnhandledExceptionFilter(OnCrash); }
+bool IsTerminal() {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (!_isatty(_fileno(stdout)) || !GetConsoleMode(out, &mode)) return false;
+  // Colour needs the console's escape handling, off by default.
+  return SetConsoleMode(out, mode | 0x0004 /* ENABLE_VIRTUAL_TERMINAL_PROCESSING */) != 0;
+}
+#else
+void OnCrash(int) {
+  ReportCrash();
+  _exit(1);
+}
+void InstallCrashReport() {
+  for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(signal, OnCrash);
+}
+bool IsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+#endif
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  const std::string path = argc > 1 ? argv[1] : hostsim::DefaultModulePath();
-  try {
-    const auto module = hostsim::ModuleLibrary::Open(path);
-    std::printf("%s: %zu commands\n", path.c_str(), module->commands().size());
-    for (const hostsim::CommandInfo& command : module->commands())
-      std::printf("  %-18s %s\n", command.name.c_str(), command.className.c_str());
-    return 0;
-  } catch (const hostsim::LoadError& error) {
-    std::fprintf(stderr, "hostsim: %s\n", error.what());
-    return 2;
-  }
+#if defined(_WIN32)
+  // The same bytes on every platform: scene files and transcripts keep LF.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  InstallCrashReport();
+  std::ios::sync_with_stdio(true);
+  hostsim::Console console{std::cout, std::cerr, IsTerminal()};
+  const int status = hostsim::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), console);
+  std::cout.flush();
+  return status;
 }

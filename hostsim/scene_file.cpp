@@ -570,8 +570,9 @@ bool IsDriveAbsolute(std::string_view path) {
 
 std::string FilePathForScene(const std::string& path, const std::string& content) {
   std::string written;
-  const std::string prefix = Lowered(content) + "\\";
-  if (!content.empty() && Lowered(path).compare(0, prefix.size(), prefix) == 0) {
+  // Case kept exactly: the file name must read back as it was.
+  const std::string prefix = content + "\\";
+  if (!content.empty() && path.compare(0, prefix.size(), prefix) == 0) {
     written = path.substr(prefix.size());
   } else if (IsDriveAbsolute(path) && path.size() > 2 && path[2] == '\\') {
     written = path.substr(0, 2) + path.substr(3);  // the host's "E:dir/file" form

@@ -1,0 +1,110 @@
+#include "hostsim/json_writer.h"
+
+#include <cstdio>
+
+namespace hostsim {
+
+namespace {
+
+// Length of the valid UTF-8 sequence at text[at], or 0 when it is not one.
+std::size_t Utf8Length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
+  const unsigned char lead = byte(at);
+  std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t next = 1; next < length; ++next) {
+    if ((byte(at + next) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+void JsonWriter::BeforeValue() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (!hasItems_.empty()) {
+    if (hasItems_.back()) out_ += ',';
+    hasItems_.back() = true;
+  }
+}
+
+void JsonWriter::Open(char bracket) {
+  BeforeValue();
+  out_ += bracket;
+  hasItems_.push_back(false);
+}
+
+void JsonWriter::Close(char bracket) {
+  out_ += bracket;
+  hasItems_.pop_back();
+}
+
+JsonWriter& JsonWriter::Key(std::string_view key) {
+  String(key);
+  out_ += ':';
+  afterKey_ = true;
+  return *this;
+}
+
+// Names come from scene files and may not be UTF-8; a byte that is not
+// becomes U+FFFD so that the output always parses.
+void JsonWriter::String(std::string_view text) {
+  BeforeValue();
+  out_ += '"';
+  for (std::size_t at = 0; at < text.size();) {
+    const char c = text[at];
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out_ += '\\';
+      out_ += c;
+    } else if (c == '\n') {
+      out_ += "\\n";
+    } else if (c == '\t') {
+      out_ += "\\t";
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out_ += escaped;
+    } else if (byte >= 0x80) {
+      const std::size_t length = Utf8Length(text, at);
+      if (length == 0) {
+        out_ += "\\ufffd";
+        ++at;
+      } else {
+        out_.append(text.substr(at, length));
+        at += length;
+      }
+      continue;
+    } else {
+      out_ += c;
+    }
+    ++at;
+  }
+  out_ += '"';
+}
+
+void JsonWriter::Number(std::int64_t value) {
+  BeforeValue();
+  out_ += std::to_string(value);
+}
+
+void JsonWriter::Bool(bool value) {
+  BeforeValue();
+  out_ += value ? "true" : "false";
+}
+
+void JsonWriter::Null() {
+  BeforeValue();
+  out_ += "null";
+}
+
+void JsonWriter::Strings(const std::vector<std::string>& texts) {
+  BeginArray();
+  for (const std::string& text : texts) String(text);
+  EndArray();
+}
+
+}  // namespace hostsim
