@@ -17,6 +17,15 @@ char g_contextSentinel;
 
 constexpr int kActivationVersion = 3;
 
+// What every entry of a replaced selection list reads as; its low 32 bits
+// carry no kind and name no item.
+constexpr ItemId kStaleEntry = static_cast<ItemId>(0xDEADDEADDEADDEADull);
+constexpr std::uint32_t kStaleLow = 0xDEADDEADu;
+// Poisoned lists kept per activation, counted in entries (8 MiB).
+constexpr std::size_t kMaxRetiredEntries = std::size_t{1} << 20;
+const char kStaleText[] = "an entry of a selection list the host had already replaced (the module kept the list "
+                          "pointer across a change)";
+
 std::string Hex(ItemId value) {
   char text[32];
   std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
@@ -232,6 +241,8 @@ RunResult Host::Run(ActivateFunc activate) {
   g_active = this;
   run_.code = activate(kActivationVersion, LookupService, &local_, nullptr);
   g_active = nullptr;
+  retired_.clear();
+  retiredEntries_ = 0;
   for (const ParsedLine& line : deferred_) Apply(line);
   deferred_.clear();
   Publish();
@@ -249,6 +260,10 @@ ItemId Host::Export(std::size_t index) const {
 std::size_t Host::Import(ItemId item, const char* where, bool zeroAllowed) {
   if (item == 0) {
     if (!zeroAllowed) ReportProtocolError(std::string(where) + " asked of item 0");
+    return kNoItem;
+  }
+  if (item == kStaleEntry) {
+    ReportProtocolError(std::string(where) + " asked of " + kStaleText);
     return kNoItem;
   }
   const std::uint64_t highBits = static_cast<std::uint64_t>(item) & ~std::uint64_t{0xFFFFFFFFu};
@@ -288,6 +303,10 @@ void Host::Evaluate(void* context, const char* line) {
   const ParsedLine parsed = ParseCommandLine(text);
   if (!parsed.valid) {
     ReportProtocolError("line '" + std::string(text) + "': " + parsed.error);
+    return;
+  }
+  if (!IsEditMode(parsed.verb) && parsed.item == kStaleLow) {
+    ReportProtocolError("line '" + std::string(text) + "' names " + kStaleText);
     return;
   }
   if (!IsEditMode(parsed.verb) && !scene_.Contains(parsed.item)) {
@@ -346,7 +365,17 @@ void Host::Publish() {
   std::unique_ptr<ItemId[]> fresh(new ItemId[selection_.size() + 1]);
   for (std::size_t entry = 0; entry < selection_.size(); ++entry) fresh[entry] = Export(selection_[entry]);
   fresh[selection_.size()] = 0;
+  if (published_ && g_active == this) {
+    for (std::size_t entry = 0; entry < publishedCount_; ++entry) published_[entry] = kStaleEntry;
+    retiredEntries_ += publishedCount_ + 1;
+    retired_.emplace_back(std::move(published_), publishedCount_ + 1);
+    while (retiredEntries_ > kMaxRetiredEntries && retired_.size() > 1) {
+      retiredEntries_ -= retired_.front().second;
+      retired_.pop_front();
+    }
+  }
   published_ = std::move(fresh);
+  publishedCount_ = selection_.size();
   interfaceInfo_.selectedItems = published_.get();
 }
 

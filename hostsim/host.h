@@ -8,6 +8,7 @@
 #define QZ_HOSTSIM_HOST_H
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -121,6 +122,11 @@ class Host {
   std::vector<std::size_t> selection_;  // scene indices, entry 0 first
   std::vector<char> selected_;          // by scene index
   std::unique_ptr<ItemId[]> published_;
+  std::size_t publishedCount_ = 0;
+  // Replaced lists stay readable, poisoned, until the activation returns, so
+  // a module that kept an old list pointer reads ids the host can name.
+  std::deque<std::pair<std::unique_ptr<ItemId[]>, std::size_t>> retired_;
+  std::size_t retiredEntries_ = 0;
   int editMode_ = -1;
 
   ItemInfo itemInfo_{};
