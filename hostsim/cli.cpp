@@ -17,8 +17,7 @@ namespace {
 
 const std::vector<OptionSpec> kListOptions = {kSceneOption, kContentOption, kJsonOption, kColorOption};
 const std::vector<OptionSpec> kSaveOptions = {
-    kSceneOption, kContentOption,
-    {"--random", "SEED", false, "save the random scene validate made from SEED instead"}};
+    kSceneOption, kContentOption, {"--random", "SEED", false, "save the random scene validate made from SEED instead"}};
 
 std::string Counts(const Scene& scene) {
   std::size_t loaded = 0, nulls = 0;

@@ -19,10 +19,13 @@ const OptionSpec kUpdatesOption{"--updates", "MODE", false,
 
 // What a tour step may say; the module and scene are the tour's.
 const std::vector<OptionSpec> kStepOptions = {kSelectOption, kUpdatesOption};
-const std::vector<OptionSpec> kRunOptions = {kModuleOption, kSceneOption,  kContentOption, kSelectOption,
-                                             kUpdatesOption, kJsonOption, kColorOption};
+const std::vector<OptionSpec> kRunOptions = {kModuleOption,  kSceneOption, kContentOption, kSelectOption,
+                                             kUpdatesOption, kJsonOption,  kColorOption};
 const std::vector<OptionSpec> kTourOptions = {
-    kModuleOption, kSceneOption, kContentOption, kColorOption,
+    kModuleOption,
+    kSceneOption,
+    kContentOption,
+    kColorOption,
     {"--transcript", "", false, "print the compact transcript the golden test compares, without trees"}};
 
 struct RunRecord {
@@ -40,8 +43,7 @@ std::vector<std::string> CommandNames(const ModuleLibrary& module) {
 
 RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options) {
   RunRecord record;
-  if (options.positional.empty())
-    throw CliError("which command? (valid: " + JoinedChoices(CommandNames(module)) + ")");
+  if (options.positional.empty()) throw CliError("which command? (valid: " + JoinedChoices(CommandNames(module)) + ")");
   record.command = options.positional[0];
   if (module.Find(record.command) == nullptr)
     throw CliError("unknown command '" + record.command + "' (valid: " + JoinedChoices(CommandNames(module)) + ")");
@@ -99,8 +101,7 @@ void PrintRunText(const RunRecord& record, const LoadedScene& loaded, bool color
   out << RenderTree(scene, &marks, style);
 }
 
-void PrintRunJson(const RunRecord& record, const LoadedScene& loaded, const ModuleLibrary& module,
-                  std::ostream& out) {
+void PrintRunJson(const RunRecord& record, const LoadedScene& loaded, const ModuleLibrary& module, std::ostream& out) {
   JsonWriter json;
   const auto ids = [&json](const std::vector<std::uint32_t>& list) {
     json.BeginArray();
@@ -119,8 +120,10 @@ void PrintRunJson(const RunRecord& record, const LoadedScene& loaded, const Modu
     json.BeginObject();
     json.Key("text").String(message.text);
     json.Key("second");
-    if (message.secondText) json.String(*message.secondText);
-    else json.Null();
+    if (message.secondText)
+      json.String(*message.secondText);
+    else
+      json.Null();
     json.EndObject();
   }
   json.EndArray();
@@ -239,8 +242,10 @@ int RunSubcommand(const std::vector<std::string>& arguments, Console& console) {
   const std::unique_ptr<ModuleLibrary> module = LoadModule(options);
   const LoadedScene loaded = LoadScene(options);
   const RunRecord record = Execute(*module, loaded, options);
-  if (options.Has("--json")) PrintRunJson(record, loaded, *module, console.out);
-  else PrintRunText(record, loaded, color, console.out);
+  if (options.Has("--json"))
+    PrintRunJson(record, loaded, *module, console.out);
+  else
+    PrintRunText(record, loaded, color, console.out);
   return record.result.protocolErrors.empty() ? kExitDone : kExitFailed;
 }
 

@@ -110,8 +110,10 @@ std::string OptionsHelp(const std::vector<OptionSpec>& specs) {
   for (const OptionSpec& spec : specs) {
     std::string left = "  " + std::string(spec.name);
     if (!spec.value.empty()) left += " " + std::string(spec.value) + (spec.many ? " ..." : "");
-    if (left.size() < 26) left.resize(26, ' ');
-    else left += "  ";
+    if (left.size() < 26)
+      left.resize(26, ' ');
+    else
+      left += "  ";
     help += left + std::string(spec.help) + "\n";
   }
   return help;

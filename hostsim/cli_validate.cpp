@@ -63,8 +63,8 @@ void PrintText(const std::vector<CheckResult>& results, bool onlyFailed, bool co
   }
 }
 
-void PrintJson(const std::vector<CheckResult>& results, bool onlyFailed, const std::string& module,
-               std::uint64_t seed, std::ostream& out) {
+void PrintJson(const std::vector<CheckResult>& results, bool onlyFailed, const std::string& module, std::uint64_t seed,
+               std::ostream& out) {
   JsonWriter json;
   json.BeginObject();
   json.Key("module").String(module);
@@ -81,12 +81,16 @@ void PrintJson(const std::vector<CheckResult>& results, bool onlyFailed, const s
     json.Key("check").String(result.check);
     json.Key("status").String(CheckStatusName(result.status));
     json.Key("command");
-    if (result.command.empty()) json.Null();
-    else json.String(result.command);
+    if (result.command.empty())
+      json.Null();
+    else
+      json.String(result.command);
     json.Key("scene").String(result.scene);
     json.Key("seed");
-    if (result.seed) json.Number(static_cast<std::int64_t>(*result.seed));
-    else json.Null();
+    if (result.seed)
+      json.Number(static_cast<std::int64_t>(*result.seed));
+    else
+      json.Null();
     json.Key("updates").String(result.updates);
     json.Key("selection").BeginArray();
     for (const std::uint32_t id : result.selection) json.String(IdText(id));
@@ -117,8 +121,10 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
   const bool color = UseColor(options, console);
   ValidateOptions validate;
   validate.modulePath = options.positional[0];
-  if (std::FILE* probe = std::fopen(validate.modulePath.c_str(), "rb")) std::fclose(probe);
-  else throw CliError("no module file '" + validate.modulePath + "'");
+  if (std::FILE* probe = std::fopen(validate.modulePath.c_str(), "rb"))
+    std::fclose(probe);
+  else
+    throw CliError("no module file '" + validate.modulePath + "'");
   const std::uint64_t freshSeed =
       std::random_device()() ^ static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   validate.seed = ParseNumber(options, "--seed", freshSeed % 1000000000u, 0xFFFFFFFFFFFFull);
@@ -131,8 +137,8 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
   if (options.Has("--json")) {
     PrintJson(results, onlyFailed, validate.modulePath, validate.seed, console.out);
   } else {
-    console.out << "validating " << validate.modulePath << " with seed " << validate.seed
-                << " (repeat with --seed " << validate.seed << ")\n";
+    console.out << "validating " << validate.modulePath << " with seed " << validate.seed << " (repeat with --seed "
+                << validate.seed << ")\n";
     PrintText(results, onlyFailed, color, console.out);
     console.out << counts[0] << " passed, " << counts[1] << " failed, " << counts[2] << " skipped\n";
   }

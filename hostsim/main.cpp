@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
 #if defined(_WIN32)
   // The same bytes on every platform: scene files and transcripts keep LF.
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 #endif
   InstallCrashReport();
   std::ios::sync_with_stdio(true);

@@ -33,8 +33,7 @@ Scene RandomScene(std::uint64_t seed) {
   std::uint32_t nextObject = 0x10000000u;
   const std::uint64_t count = 1 + random.Below(60);
   for (std::uint64_t made = 0; made < count; ++made) {
-    const std::uint32_t parent =
-        items.empty() || random.Chance(40) ? 0 : items[random.Below(items.size())];
+    const std::uint32_t parent = items.empty() || random.Chance(40) ? 0 : items[random.Below(items.size())];
     const std::uint64_t roll = random.Below(100);
     std::uint32_t id = 0;
     if (roll < 45 || (roll < 70 && objects.empty())) {
@@ -56,8 +55,10 @@ Scene RandomScene(std::uint64_t seed) {
       std::uint32_t boneParent = 0;  // under the owner
       const Item& ownerItem = scene.Get(owner);
       if (ownerItem.boneCount >= 0xFFF) continue;
-      if (ownerItem.lastBone != kNoItem && random.Chance(60)) boneParent = scene.At(ownerItem.lastBone).id;
-      else if (random.Chance(15)) boneParent = parent;
+      if (ownerItem.lastBone != kNoItem && random.Chance(60))
+        boneParent = scene.At(ownerItem.lastBone).id;
+      else if (random.Chance(15))
+        boneParent = parent;
       id = scene.AddBone(owner, Pick(random, kBoneNames), boneParent);
     } else if (roll < 85) {
       id = scene.AddLight(Pick(random, kLightNames), parent);
@@ -77,7 +78,8 @@ std::vector<std::uint32_t> RandomSelection(const Scene& scene, SplitMix64& rando
   if (random.Chance(10)) return all;
   std::vector<std::uint32_t> selection;
   const std::uint64_t size = random.Below(5);
-  for (std::uint64_t entry = 0; entry < size && !all.empty(); ++entry) selection.push_back(all[random.Below(all.size())]);
+  for (std::uint64_t entry = 0; entry < size && !all.empty(); ++entry)
+    selection.push_back(all[random.Below(all.size())]);
   return selection;
 }
 

@@ -84,9 +84,12 @@ std::optional<std::uint32_t> ParseId(std::string_view token) {
   std::uint32_t value = 0;
   for (const char c : token) {
     int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
     if (digit < 0) return std::nullopt;
     value = value << 4 | static_cast<std::uint32_t>(digit);
   }
@@ -304,12 +307,13 @@ std::uint32_t Reader::DeclarationId(Fields& fields, Kind kind) {
     if (owner.bones.size() > 0xFFF) Fail(lineNumber_, "more than 4096 bones on " + Describe(owner));
     id = kKindBits[kindIndex] | static_cast<std::uint32_t>(owner.bones.size()) << 16 | objectNumber;
   } else {
-    if (countOfKind_[kindIndex] > 0x0FFFFFFF) Fail(lineNumber_, std::string("too many items of kind ") + KindName(kind));
+    if (countOfKind_[kindIndex] > 0x0FFFFFFF)
+      Fail(lineNumber_, std::string("too many items of kind ") + KindName(kind));
     id = kKindBits[kindIndex] + static_cast<std::uint32_t>(countOfKind_[kindIndex]);
   }
   if (kind == Kind::Bone && version_ >= 4 && (id & 0xFFFFu) != (items_[lastObject_].id & 0xFFFFu))
-    Fail(lineNumber_, "bone id " + Hex(id) + " does not name its object " + Hex(items_[lastObject_].id) +
-                          " in its low four digits");
+    Fail(lineNumber_,
+         "bone id " + Hex(id) + " does not name its object " + Hex(items_[lastObject_].id) + " in its low four digits");
   const auto [found, inserted] = byId_.emplace(id, items_.size());
   if (!inserted)
     Fail(lineNumber_, "item id " + Hex(id) + " is declared twice (first on line " +
@@ -320,8 +324,8 @@ std::uint32_t Reader::DeclarationId(Fields& fields, Kind kind) {
 
 void Reader::ExpectEnd(Fields& fields, std::string_view keyword) {
   if (!fields.AtEnd())
-    Fail(lineNumber_, "unexpected text after '" + std::string(keyword) + "' in a version " + std::to_string(version_) +
-                          " scene");
+    Fail(lineNumber_,
+         "unexpected text after '" + std::string(keyword) + "' in a version " + std::to_string(version_) + " scene");
 }
 
 void Reader::LoadObjectFile(Fields& fields, bool withLayer) {
@@ -365,8 +369,8 @@ PendingItem& Reader::Current(std::string_view keyword, std::optional<Kind> kind)
   if (current_ == kNone) Fail(lineNumber_, "'" + std::string(keyword) + "' before any item");
   PendingItem& item = items_[current_];
   if (kind && item.kind != *kind)
-    Fail(lineNumber_, "'" + std::string(keyword) + "' among the lines of a " + KindName(item.kind) + ", not a " +
-                          KindName(*kind));
+    Fail(lineNumber_,
+         "'" + std::string(keyword) + "' among the lines of a " + KindName(item.kind) + ", not a " + KindName(*kind));
   return item;
 }
 
@@ -432,9 +436,7 @@ void Reader::ResolveParents() {
     PendingItem& item = items_[index];
     const ParentRef& ref = item.parentLine;
     switch (ref.form) {
-      case ParentForm::None:
-        item.parent = item.owner;
-        break;
+      case ParentForm::None: item.parent = item.owner; break;
       case ParentForm::Id: {
         const auto found = byId_.find(ref.value);
         if (found == byId_.end())
@@ -466,7 +468,8 @@ void Reader::RejectCycles() {
   enum : char { kUnseen, kOnPath, kDone };
   std::vector<char> state(items_.size(), kUnseen);
   const auto links = [this](std::size_t index, int which) {
-    return which == 0 ? items_[index].parent : (items_[index].owner == items_[index].parent ? kNone : items_[index].owner);
+    return which == 0 ? items_[index].parent
+                      : (items_[index].owner == items_[index].parent ? kNone : items_[index].owner);
   };
   std::vector<std::pair<std::size_t, int>> path;
   for (std::size_t start = 0; start < items_.size(); ++start) {
@@ -722,7 +725,8 @@ std::string WriteSceneText(const Scene& scene, const SceneFileOptions& options, 
       if (readBack != item.name)
         warn("object " + Hex(item.id) + " '" + item.name + "' will read back as '" + readBack +
              "': a scene file keeps only the object's file name");
-      if (item.pointCount == 0) warn("object " + Hex(item.id) + " has a file but no points; it will read back with points");
+      if (item.pointCount == 0)
+        warn("object " + Hex(item.id) + " has a file but no points; it will read back with points");
     } else {
       out += "AddNullObject " + LowerHex(item.id) + (item.name.empty() ? "" : " " + item.name) + "\n";
       if (item.pointCount != 0) warn("object " + Hex(item.id) + " has points but no file; it will read back as a null");
@@ -734,7 +738,8 @@ std::string WriteSceneText(const Scene& scene, const SceneFileOptions& options, 
       out += "AddBone " + LowerHex(boneItem.id) + "\nBoneName " + boneItem.name + "\n";
       WriteParent(out, scene, boneItem);
       if (boneItem.parent == kNoItem)
-        warn("bone " + Hex(boneItem.id) + " '" + boneItem.name + "' is at the top level; it will read back under its object");
+        warn("bone " + Hex(boneItem.id) + " '" + boneItem.name +
+             "' is at the top level; it will read back under its object");
     }
   }
   out += "\nAmbientColor 1 1 1\nAmbientIntensity 0.05\n";

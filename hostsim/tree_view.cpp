@@ -80,8 +80,10 @@ std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const Tr
     if (marks != nullptr) {
       const std::string was = Place(before, item.id), is = Place(after, item.id);
       row += PadLeft(was, 6) + " " + PadLeft(is, 5) + "  ";
-      if (is != "-") colour = was == "-" ? kGreen : kBold;
-      else if (was != "-") colour = kRed;
+      if (is != "-")
+        colour = was == "-" ? kGreen : kBold;
+      else if (was != "-")
+        colour = kRed;
     }
     row += IdText(item.id) + "  " + PadRight(KindLabel(item), 6) + "  " +
            std::string(static_cast<std::size_t>(depth) * 2, ' ') + item.name;
@@ -108,17 +110,23 @@ void WriteItemsJson(JsonWriter& json, const Scene& scene, const SelectionMarks* 
     json.Key("name").String(item.name);
     json.Key("depth").Number(depth);
     json.Key("parent");
-    if (item.parent == kNoItem) json.Null();
-    else json.String(IdText(scene.At(item.parent).id));
+    if (item.parent == kNoItem)
+      json.Null();
+    else
+      json.String(IdText(scene.At(item.parent).id));
     json.Key("file");
-    if (item.fileName.empty()) json.Null();
-    else json.String(item.fileName);
+    if (item.fileName.empty())
+      json.Null();
+    else
+      json.String(item.fileName);
     if (marks != nullptr) {
       for (const auto& [key, places] : {std::pair{"before", &before}, std::pair{"after", &after}}) {
         json.Key(key);
         const auto found = places->find(item.id);
-        if (found == places->end()) json.Null();
-        else json.Number(static_cast<std::int64_t>(found->second));
+        if (found == places->end())
+          json.Null();
+        else
+          json.Number(static_cast<std::int64_t>(found->second));
       }
     }
     json.EndObject();

@@ -38,9 +38,9 @@ const StartServices kStartServices[] = {
 };
 
 const char* const kExpectedCommands[] = {
-    "QZ_Sel_Child",    "QZ_Sel_Parent",     "QZ_Sel_Descendant", "QZ_Sel_Hierarchy",
-    "QZ_Sel_Sibling",  "QZ_Sel_Throwback",  "QZ_Sel_AllNulls",   "QZ_Sel_AllObjects",
-    "QZ_Add_Child",    "QZ_Add_Parent",     "QZ_Sel_ByName",
+    "QZ_Sel_Child",   "QZ_Sel_Parent",    "QZ_Sel_Descendant", "QZ_Sel_Hierarchy",
+    "QZ_Sel_Sibling", "QZ_Sel_Throwback", "QZ_Sel_AllNulls",   "QZ_Sel_AllObjects",
+    "QZ_Add_Child",   "QZ_Add_Parent",    "QZ_Sel_ByName",
 };
 
 constexpr UpdateMode kModes[] = {UpdateMode::Deferred, UpdateMode::Live, UpdateMode::Snapshot};
@@ -200,8 +200,11 @@ void CheckLoad(Validation& validation) {
 void CheckDescriptor(Validation& validation) {
   if (!validation.NeedModule()) return;
   const std::uint32_t machine = validation.module->descriptor().machine;
-  if (machine == kModuleMachineType) validation.Report(CheckStatus::Passed, "machine type " + Hex32(machine));
-  else validation.Report(CheckStatus::Failed, "machine type " + Hex32(machine) + ", expected " + Hex32(kModuleMachineType));
+  if (machine == kModuleMachineType)
+    validation.Report(CheckStatus::Passed, "machine type " + Hex32(machine));
+  else
+    validation.Report(CheckStatus::Failed,
+                      "machine type " + Hex32(machine) + ", expected " + Hex32(kModuleMachineType));
 }
 
 void CheckCommandTable(Validation& validation) {
@@ -227,7 +230,8 @@ void CheckCommandTable(Validation& validation) {
       return;
     }
   }
-  validation.Report(CheckStatus::Passed, std::to_string(commands.size()) + " commands of class LayoutGeneric, in order");
+  validation.Report(CheckStatus::Passed,
+                    std::to_string(commands.size()) + " commands of class LayoutGeneric, in order");
 }
 
 void CheckCommandTags(Validation& validation) {
@@ -235,8 +239,8 @@ void CheckCommandTags(Validation& validation) {
   const CommandEntry* table = validation.module->descriptor().commands;
   for (std::size_t index = 0; index < validation.module->commands().size(); ++index) {
     const CommandInfo& command = validation.module->commands()[index];
-    const bool right = command.tags.size() == 1 && command.tags[0].first == "DArover" &&
-                       command.tags[0].second == 0x00020000u;
+    const bool right =
+        command.tags.size() == 1 && command.tags[0].first == "DArover" && command.tags[0].second == 0x00020000u;
     if (!right) {
       validation.Report(CheckStatus::Failed, "does not carry exactly the tag \"DArover\" 0x00020000", command.name);
       return;
@@ -274,8 +278,10 @@ void CheckLoadUnload(Validation& validation) {
   } catch (const LoadError& error) {
     if (problem.empty()) problem = std::string("load after unloading: ") + error.what();
   }
-  if (problem.empty()) validation.Report(CheckStatus::Passed, "loaded, started, shut down and unloaded 3 times");
-  else validation.Report(CheckStatus::Failed, problem);
+  if (problem.empty())
+    validation.Report(CheckStatus::Passed, "loaded, started, shut down and unloaded 3 times");
+  else
+    validation.Report(CheckStatus::Failed, problem);
 }
 
 void CheckMissingServices(Validation& validation) {
@@ -302,7 +308,8 @@ void CheckMissingServices(Validation& validation) {
 }
 
 void CheckDemoScene(Validation& validation) {
-  validation.RunScenarios(kDemoSceneName, [&validation](const std::string&) { return DemoScenarios(validation, true, {}); });
+  validation.RunScenarios(kDemoSceneName,
+                          [&validation](const std::string&) { return DemoScenarios(validation, true, {}); });
 }
 
 void CheckRandomScenes(Validation& validation) {
@@ -342,8 +349,9 @@ void CheckNullNames(Validation& validation) {
 }
 
 const std::vector<Check> kChecks = {
-    {"load", "The file loads with the platform's loader and exports _mod_descrip, whose sync value is 0x04121994 "
-             "and interface version 3; its command table is terminated and its start-up routine returns a token.",
+    {"load",
+     "The file loads with the platform's loader and exports _mod_descrip, whose sync value is 0x04121994 "
+     "and interface version 3; its command table is terminated and its start-up routine returns a token.",
      CheckLoad},
     {"descriptor", "The descriptor's machine type is 0x300.", CheckDescriptor},
     {"command-table", "The command table lists the eleven commands in their order, each of class LayoutGeneric.",
@@ -352,21 +360,26 @@ const std::vector<Check> kChecks = {
      CheckCommandTags},
     {"load-unload", "The module loads, starts, runs a command, shuts down and unloads three times in a row.",
      CheckLoadUnload},
-    {"missing-services", "With either of the two services a command looks up first missing, it returns 2 and "
-                         "sends and shows nothing, in every update mode.",
+    {"missing-services",
+     "With either of the two services a command looks up first missing, it returns 2 and "
+     "sends and shows nothing, in every update mode.",
      CheckMissingServices},
-    {"demo-scene", "On the demo scene, with no selection, every single item, random selections and everything "
-                   "selected, in every update mode: result 0 and no protocol error (every id, line and host "
-                   "context it hands back is one the host gave).",
+    {"demo-scene",
+     "On the demo scene, with no selection, every single item, random selections and everything "
+     "selected, in every update mode: result 0 and no protocol error (every id, line and host "
+     "context it hands back is one the host gave).",
      CheckDemoScene},
-    {"random-scenes", "The same on seeded random scenes; scene i comes from seed + i and can be saved with "
-                      "'hostsim save FILE --random SEED'.",
+    {"random-scenes",
+     "The same on seeded random scenes; scene i comes from seed + i and can be saved with "
+     "'hostsim save FILE --random SEED'.",
      CheckRandomScenes},
-    {"high-id-bits", "The demo runs again with ids whose upper 32 bits are set: the module must hand them back "
-                     "whole and write only the low 32 bits into lines.",
+    {"high-id-bits",
+     "The demo runs again with ids whose upper 32 bits are set: the module must hand them back "
+     "whole and write only the low 32 bits into lines.",
      CheckHighIdBits},
-    {"null-names", "The demo runs again with the host giving no name and no file name (null): no crash, result "
-                   "0, no protocol error.",
+    {"null-names",
+     "The demo runs again with the host giving no name and no file name (null): no crash, result "
+     "0, no protocol error.",
      CheckNullNames},
 };
 

@@ -17,8 +17,8 @@ const char* CheckStatusName(CheckStatus status);
 struct CheckResult {
   std::string check;
   CheckStatus status = CheckStatus::Passed;
-  std::string command;  // empty for checks of the whole module
-  std::string scene;    // where the failing run was, or what was run
+  std::string command;                // empty for checks of the whole module
+  std::string scene;                  // where the failing run was, or what was run
   std::optional<std::uint64_t> seed;  // random scenes: "hostsim save F --random SEED"
   std::string updates;
   std::vector<std::uint32_t> selection;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hostsim/cli.h"
+#include "hostsim/json_writer.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -38,31 +39,52 @@ const CliCase kCases[] = {
      "QZ_Sel_Child on demo_rig.lws (bundled), deferred updates\nselected before: Controls\nresult 0 (done)\n"
      "sent 5 lines:\n  SelectItem 10000005\n  AddToSelection 10000006\n",
      ""},
-    {{"run", "QZ_Sel_Child", "--select", "0x10000004", "--updates", "live"}, 0, "     1     -  10000004  null      Controls\n"
-     "     -     1  10000005  null        IK.Hand.L\n", ""},
+    {{"run", "QZ_Sel_Child", "--select", "0x10000004", "--updates", "live"},
+     0,
+     "     1     -  10000004  null      Controls\n"
+     "     -     1  10000005  null        IK.Hand.L\n",
+     ""},
     {{"run", "QZ_Sel_Child", "--select", "Controls", "--json"},
      0,
      "\"lines\":[\"SelectItem 10000005\",\"AddToSelection 10000006\",",
      ""},
     {{"run", "QZ_Sel_Child", "--select", "Controls", "--module", "@MODULE"}, 0, "sent 5 lines", ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--color", "always"}, 0,
+     "\033[1;32m     -     1  10000005  null        IK.Hand.L\033[0m\n", ""},
     {{"run"}, 2, "", "hostsim run: which command? (valid: QZ_Sel_Child, QZ_Sel_Parent,"},
     {{"run", "QZ_Nope"}, 2, "", "hostsim run: unknown command 'QZ_Nope' (valid: QZ_Sel_Child,"},
     {{"run", "QZ_Sel_Child", "--select", "Nobody"}, 2, "", "hostsim run: no item 'Nobody' in demo_rig.lws (bundled)"},
-    {{"run", "QZ_Sel_Child", "--select", "arm.l"}, 2, "", "; did you mean 'Arm.L', 'Arm.R'? (names and ids: hostsim list)\n"},
-    {{"run", "QZ_Sel_Child", "--select", "Head"}, 2, "", "'Head' names 2 items (40040001, 10000002); select one by its id"},
+    {{"run", "QZ_Sel_Child", "--select", "arm.l"},
+     2,
+     "",
+     "; did you mean 'Arm.L', 'Arm.R'? (names and ids: hostsim list)\n"},
+    {{"run", "QZ_Sel_Child", "--select", "Head"},
+     2,
+     "",
+     "'Head' names 2 items (40040001, 10000002); select one by its id"},
     {{"run", "QZ_Sel_Child", "--bogus"}, 2, "", "hostsim run: unknown option '--bogus' (valid: --module, --scene,"},
-    {{"run", "QZ_Sel_Child", "--updates", "sometimes"}, 2, "",
+    {{"run", "QZ_Sel_Child", "--updates", "sometimes"},
+     2,
+     "",
      "unknown update mode 'sometimes' (valid: deferred, live, snapshot)\n"},
     {{"run", "QZ_Sel_Child", "--updates"}, 2, "", "option --updates needs a value (MODE)"},
     {{"run", "QZ_Sel_Child", "--color", "purple"}, 2, "", "unknown --color 'purple' (valid: auto, always, never)"},
-    {{"run", "QZ_Sel_Child", "--module", "no_such_module.p"}, 2, "", "hostsim run: no module file 'no_such_module.p'\n"},
-    {{"run", "QZ_Sel_Child", "--scene", "no_such_scene.lws"}, 2, "",
+    {{"run", "QZ_Sel_Child", "--module", "no_such_module.p"},
+     2,
+     "",
+     "hostsim run: no module file 'no_such_module.p'\n"},
+    {{"run", "QZ_Sel_Child", "--scene", "no_such_scene.lws"},
+     2,
+     "",
      "hostsim run: no_such_scene.lws: cannot open the scene: "},
     {{"run", "QZ_Sel_Child", "--content", "relative\\dir"}, 2, "", "is not an absolute Windows path"},
     {{"run", "QZ_Sel_Child", "--module", "@FIXTURE"}, 2, "", "has sync value 0x19941204, expected 0x04121994\n"},
 
     {{"list"}, 0, "demo_rig.lws (bundled), 54 items: 8 loaded objects, 10 nulls, 31 bones, 3 lights, 2 cameras\n", ""},
-    {{"list", "--json"}, 0, "{\"id\":\"40060001\",\"kind\":\"bone\",\"name\":\"Arm.L\",\"depth\":6,\"parent\":\"40050001\"", ""},
+    {{"list", "--json"},
+     0,
+     "{\"id\":\"40060001\",\"kind\":\"bone\",\"name\":\"Arm.L\",\"depth\":6,\"parent\":\"40050001\"",
+     ""},
     {{"list", "extra"}, 2, "", "hostsim list: unexpected argument 'extra' (this command takes options only)"},
 
     {{"validate", "@MODULE", "--seed", "5", "--scenes", "2"}, 0, "with seed 5 (repeat with --seed 5)", ""},
@@ -124,6 +146,15 @@ TEST(HostsimProgram, AMalformedSceneFileIsRejectedWithItsLine) {
   std::remove(path.c_str());
 }
 
+TEST(HostsimProgram, ATourFileWithAMistakeNamesItsLine) {
+  const std::string path = qztest::WriteTemporaryFile(
+      "tour.txt", "# fine\nQZ_Sel_Child --select Controls\n\nQZ_Sel_Child --select \"Light Rig\" --frob\n");
+  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"tour", path, "--transcript"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, "hostsim tour: " + path + ":4: unknown option '--frob' (valid: --select, --updates)\n");
+  std::remove(path.c_str());
+}
+
 TEST(HostsimProgram, ASavedSceneRunsAgainFromItsFile) {
   const std::string path = qztest::WriteTemporaryFile("saved.lws", "");
   ASSERT_EQ(qztest::RunProgram(qztest::HostsimPath(), {"save", path}).status, 0);
@@ -166,6 +197,34 @@ TEST(DemoTour, EveryStepShowsItsCaptionAndTree) {
       << result.out;
   EXPECT_NE(result.out.find("== step 11 of 11\n"), std::string::npos);
   EXPECT_EQ(result.out.find("\033["), std::string::npos) << "colour when asked for none";
+}
+
+struct JsonCase {
+  std::string text;
+  std::string json;
+};
+
+// Names come from scene files: whatever bytes they hold, the output parses.
+TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
+  const JsonCase cases[] = {
+      {"Arm.L", "\"Arm.L\""},
+      {"say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
+      {"tab\there\nline", "\"tab\\there\\nline\""},
+      {std::string("\x01\x1f", 2), "\"\\u0001\\u001f\""},
+      {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
+      {"bad\xff\xc3", "\"bad\\ufffd\\ufffd\""},
+  };
+  for (const JsonCase& json : cases) {
+    hostsim::JsonWriter writer;
+    writer.String(json.text);
+    EXPECT_EQ(writer.text(), json.json);
+  }
+  hostsim::JsonWriter nested;
+  nested.BeginObject();
+  nested.Key("a").Strings({"x", "y"});
+  nested.Key("b").Null();
+  nested.EndObject();
+  EXPECT_EQ(nested.text(), "{\"a\":[\"x\",\"y\"],\"b\":null}");
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // Reading and writing the host's scene files: the real files collected for us,
 // hand-made scenes for what those files do not show, and broken files.
+#include "hostsim/scene_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "hostsim/scene_file.h"
 #include "tests/support/scene_outline.h"
 
 namespace {
@@ -24,9 +25,9 @@ std::string Bytes(const char (&text)[N]) {
 
 std::string Real(const std::string& name) { return qztest::SharedScenesDirectory() + "/" + name; }
 
-#define SKIP_WITHOUT_SHARED_SCENES()                                                                        \
-  if (qztest::SharedScenesDirectory().empty())                                                             \
-  GTEST_SKIP() << "the real scene files are not here (../shared/scenes beside the checkout, or set "       \
+#define SKIP_WITHOUT_SHARED_SCENES()                                                                 \
+  if (qztest::SharedScenesDirectory().empty())                                                       \
+  GTEST_SKIP() << "the real scene files are not here (../shared/scenes beside the checkout, or set " \
                   "QZ_SHARED_DIR)"
 
 std::size_t MaxDepth(const Scene& scene, std::size_t parent = hostsim::kNoItem) {
@@ -38,7 +39,8 @@ std::size_t MaxDepth(const Scene& scene, std::size_t parent = hostsim::kNoItem) 
 
 std::size_t CountLoaded(const Scene& scene, bool loaded) {
   std::size_t count = 0;
-  for (std::size_t index = scene.FirstOfKind(Kind::Object); index != hostsim::kNoItem; index = scene.At(index).nextOfKind)
+  for (std::size_t index = scene.FirstOfKind(Kind::Object); index != hostsim::kNoItem;
+       index = scene.At(index).nextOfKind)
     count += scene.At(index).fileName.empty() != loaded;
   return count;
 }
@@ -144,7 +146,8 @@ struct RealObject {
 const RealObject kRealObjects[] = {
     {"boxi3.lws", 0x10000000u, "boxi", "E:\\LightWave\\boxi.lwo"},
     {"boxi3.lws", 0x10000005u, "boxi", "E:\\LightWave\\boxi.lwo"},
-    {"colors0.lws", 0x10000000u, "colors0", "C:\\storage\\blender\\blender-import-lwo\\tests\\basic\\src\\LWO2\\box\\colors0.lwo"},
+    {"colors0.lws", 0x10000000u, "colors0",
+     "C:\\storage\\blender\\blender-import-lwo\\tests\\basic\\src\\LWO2\\box\\colors0.lwo"},
     {"move_x.lws", 0x10000000u, "simple_cube", "C:\\LightWave\\Content\\simple_cube.lwo"},
     {"move_x_oldformat_56.lws", 0x10000000u, "simple_cube", "C:\\LightWave\\Content\\simple_cube.lwo"},
     {"ballcone.lws", 0x10000001u, "redcone", "C:\\LightWave\\Content\\redcone.lwo"},
@@ -277,16 +280,20 @@ const BadScene kBadScenes[] = {
      "the parent 10000001 of 'A' (10000000) is never declared"},
     {"object position past the end", "LWSC\n2\nAddNullObject A\nParentObject 3\n", 4, "is object 3"},
     {"bone position past the end", "LWSC\n1\nLoadObject a.lwo\nAddBone\nParentObject 2\n", 5, "is bone 2"},
-    {"cycle of two", "LWSC\n5\nAddNullObject 10000000 A\nParentItem 10000001\nAddNullObject 10000001 B\nParentItem 10000000\n",
-     4, "cycle: 'A' (10000000) in 'B' (10000001) in 'A' (10000000)"},
+    {"cycle of two",
+     "LWSC\n5\nAddNullObject 10000000 A\nParentItem 10000001\nAddNullObject 10000001 B\nParentItem 10000000\n", 4,
+     "cycle: 'A' (10000000) in 'B' (10000001) in 'A' (10000000)"},
     {"item its own parent", "LWSC\n3\nAddNullObject A\nParentItem 10000000\n", 4, "cycle"},
-    {"object under its own bone", "LWSC\n5\nLoadObjectLayer 1 10000000 a.lwo\nParentItem 40000000\nAddBone 40000000\n"
-     "ParentItem 10000001\nAddNullObject 10000001 N\n", 4, "cycle: 'a' (10000000) in 'Bone' (40000000) of 'a' (10000000)"},
+    {"object under its own bone",
+     "LWSC\n5\nLoadObjectLayer 1 10000000 a.lwo\nParentItem 40000000\nAddBone 40000000\n"
+     "ParentItem 10000001\nAddNullObject 10000001 N\n",
+     4, "cycle: 'a' (10000000) in 'Bone' (40000000) of 'a' (10000000)"},
     {"declaration cut short", "LWSC\n5\nLoadObjectLayer 1 1000\n", 3, "expected an 8-digit hex item id, found '1000'"},
     {"path missing", "LWSC\n3\nLoadObjectLayer 1\n", 3, "file name is missing"},
     {"parent cut short", "LWSC\n5\nAddNullObject 10000000 A\nParentItem 1000\n", 4, "8-digit hex parent id"},
     {"id of the wrong kind", "LWSC\n5\nAddLight 10000000\n", 3, "does not carry the kind bits of a light"},
-    {"id declared twice", "LWSC\n5\nAddNullObject 10000000 A\nAddNullObject 10000000 B\n", 4, "declared twice (first on line 3)"},
+    {"id declared twice", "LWSC\n5\nAddNullObject 10000000 A\nAddNullObject 10000000 B\n", 4,
+     "declared twice (first on line 3)"},
     {"bone before any object", "LWSC\n3\nAddBone\n", 3, "before any object"},
     {"bone id naming another object", "LWSC\n5\nAddNullObject 10000001 A\nAddBone 40000002\n", 4,
      "does not name its object"},

@@ -1,12 +1,13 @@
 // "hostsim validate" against modules broken on purpose: each fault must fail
 // the check meant to catch it, and the real module must pass them all.
+#include "hostsim/validate.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "hostsim/random_scene.h"
-#include "hostsim/validate.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/process.h"
 #include "tests/support/scene_outline.h"
