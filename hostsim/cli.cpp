@@ -34,12 +34,11 @@ std::string Counts(const Scene& scene) {
 
 int ListSubcommand(const std::vector<std::string>& arguments, Console& console) {
   if (WantsHelp(arguments)) {
-    console.out << "usage: hostsim list [options]\n\n"
-                   "Prints the scene's items as a tree: id, kind (object for a loaded object, null, light,\n"
-                   "camera, bone) and name, with the file of each loaded object.\n\n"
-                   "options:\n"
-                << OptionsHelp(kListOptions);
-    return kExitDone;
+    return PrintHelp({"list [options]",
+                      "Prints the scene's items as a tree: id, kind (object for a loaded object, null, light,\n"
+                      "camera, bone) and name, with the file of each loaded object.\n",
+                      kListOptions},
+                     console.out);
   }
   const Options options = ParseOptions(arguments, kListOptions, 0);
   TreeStyle style;
@@ -62,13 +61,12 @@ int ListSubcommand(const std::vector<std::string>& arguments, Console& console) 
 
 int SaveSubcommand(const std::vector<std::string>& arguments, Console& console) {
   if (WantsHelp(arguments)) {
-    console.out << "usage: hostsim save OUTPUT [options]\n\n"
-                   "Writes a scene as a version-5 scene file (OUTPUT '-' for standard output): a scene of\n"
-                   "any version, the bundled demo, or the random scene validate reports by its seed, so\n"
-                   "that it can be shared and run again with --scene.\n\n"
-                   "options:\n"
-                << OptionsHelp(kSaveOptions);
-    return kExitDone;
+    return PrintHelp({"save OUTPUT [options]",
+                      "Writes a scene as a version-5 scene file (OUTPUT '-' for standard output): a scene of\n"
+                      "any version, the bundled demo, or the random scene validate reports by its seed, so\n"
+                      "that it can be shared and run again with --scene.\n",
+                      kSaveOptions},
+                     console.out);
   }
   const Options options = ParseOptions(arguments, kSaveOptions, 1);
   if (options.positional.empty()) throw CliError("where to? name the OUTPUT file, or '-' for standard output");

@@ -226,16 +226,15 @@ std::string ReadTextFile(const std::string& path) {
 
 int RunSubcommand(const std::vector<std::string>& arguments, Console& console) {
   if (WantsHelp(arguments)) {
-    console.out << "usage: hostsim run COMMAND [options]\n\n"
-                   "Runs one command of the module on a scene as the host would, and prints the result\n"
-                   "code, every line the command sent, the messages it showed, and the scene as a tree\n"
-                   "with the selection before and after marked by each item's place in it.\n\n"
-                   "options:\n"
-                << OptionsHelp(kRunOptions)
-                << "\nItems are named as 'hostsim list' shows them: by name, or by id (10000004 or 0x10000004)\n"
-                   "where a name is not unique. Exit status: 0 done, 1 the module broke the host's rules,\n"
-                   "2 the request could not be carried out.\n";
-    return kExitDone;
+    return PrintHelp({"run COMMAND [options]",
+                      "Runs one command of the module on a scene as the host would, and prints the result\n"
+                      "code, every line the command sent, the messages it showed, and the scene as a tree\n"
+                      "with the selection before and after marked by each item's place in it.\n",
+                      kRunOptions,
+                      "\nItems are named as 'hostsim list' shows them: by name, or by id (10000004 or 0x10000004)\n"
+                      "where a name is not unique. Exit status: 0 done, 1 the module broke the host's rules,\n"
+                      "2 the request could not be carried out.\n"},
+                     console.out);
   }
   const Options options = ParseOptions(arguments, kRunOptions, 1);
   const bool color = UseColor(options, console);
@@ -251,13 +250,12 @@ int RunSubcommand(const std::vector<std::string>& arguments, Console& console) {
 
 int TourSubcommand(const std::vector<std::string>& arguments, Console& console) {
   if (WantsHelp(arguments)) {
-    console.out << "usage: hostsim tour [TOUR] [options]\n\n"
-                   "Runs a tour: a text file with one 'hostsim run' line a step (COMMAND --select ...\n"
-                   "--updates ...), each on a fresh copy of the scene; '# ...' lines right above a step\n"
-                   "are its caption. Without TOUR, the bundled tour of the bundled demo scene.\n\n"
-                   "options:\n"
-                << OptionsHelp(kTourOptions);
-    return kExitDone;
+    return PrintHelp({"tour [TOUR] [options]",
+                      "Runs a tour: a text file with one 'hostsim run' line a step (COMMAND --select ...\n"
+                      "--updates ...), each on a fresh copy of the scene; '# ...' lines right above a step\n"
+                      "are its caption. Without TOUR, the bundled tour of the bundled demo scene.\n",
+                      kTourOptions},
+                     console.out);
   }
   const Options options = ParseOptions(arguments, kTourOptions, 1);
   const bool color = UseColor(options, console);

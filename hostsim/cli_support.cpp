@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 
 #include "hostsim/examples.h"
 #include "hostsim/scene_file.h"
@@ -105,9 +106,9 @@ Options ParseOptions(const std::vector<std::string>& arguments, const std::vecto
   return options;
 }
 
-std::string OptionsHelp(const std::vector<OptionSpec>& specs) {
+int PrintHelp(const HelpText& text, std::ostream& out) {
   std::string help;
-  for (const OptionSpec& spec : specs) {
+  for (const OptionSpec& spec : text.options) {
     std::string left = "  " + std::string(spec.name);
     if (!spec.value.empty()) left += " " + std::string(spec.value) + (spec.many ? " ..." : "");
     if (left.size() < 26)
@@ -116,7 +117,8 @@ std::string OptionsHelp(const std::vector<OptionSpec>& specs) {
       left += "  ";
     help += left + std::string(spec.help) + "\n";
   }
-  return help;
+  out << "usage: hostsim " << text.usage << "\n\n" << text.about << "\noptions:\n" << help << text.after;
+  return kExitDone;
 }
 
 bool UseColor(const Options& options, const Console& console) {

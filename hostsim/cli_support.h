@@ -48,7 +48,14 @@ struct Options {
 Options ParseOptions(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
                      std::size_t maxPositional);
 bool WantsHelp(const std::vector<std::string>& arguments);
-std::string OptionsHelp(const std::vector<OptionSpec>& specs);
+
+struct HelpText {
+  std::string_view usage;  // after "usage: hostsim "
+  std::string_view about;  // paragraphs, each line ending in a newline
+  const std::vector<OptionSpec>& options;
+  std::string_view after = "";  // printed below the options
+};
+int PrintHelp(const HelpText& help, std::ostream& out);  // returns kExitDone
 
 // "--color auto|always|never" against the console.
 bool UseColor(const Options& options, const Console& console);

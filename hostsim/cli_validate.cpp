@@ -107,14 +107,15 @@ void PrintJson(const std::vector<CheckResult>& results, bool onlyFailed, const s
 
 int ValidateSubcommand(const std::vector<std::string>& arguments, Console& console) {
   if (WantsHelp(arguments)) {
-    console.out << "usage: hostsim validate MODULE [options]\n\n"
-                   "Loads a module file as the host would and runs a table of checks on it, each reported\n"
-                   "as passed, failed or skipped, per command where that applies. A failure names the\n"
-                   "check, command, scene, seed, update mode and selection of the first run that failed.\n"
-                   "Exit status 1 when any check failed.\n\noptions:\n"
-                << OptionsHelp(kValidateOptions) << "\nchecks:\n";
-    for (const Check& check : Checks()) console.out << "  " << check.name << ": " << check.description << "\n";
-    return kExitDone;
+    std::string checks = "\nchecks:\n";
+    for (const Check& check : Checks()) checks += "  " + std::string(check.name) + ": " + check.description + "\n";
+    return PrintHelp({"validate MODULE [options]",
+                      "Loads a module file as the host would and runs a table of checks on it, each reported\n"
+                      "as passed, failed or skipped, per command where that applies. A failure names the\n"
+                      "check, command, scene, seed, update mode and selection of the first run that failed.\n"
+                      "Exit status 1 when any check failed.\n",
+                      kValidateOptions, checks},
+                     console.out);
   }
   const Options options = ParseOptions(arguments, kValidateOptions, 1);
   if (options.positional.empty()) throw CliError("which module file? (hostsim validate MODULE)");
