@@ -23,8 +23,9 @@ constexpr ItemId kStaleEntry = static_cast<ItemId>(0xDEADDEADDEADDEADull);
 constexpr std::uint32_t kStaleLow = 0xDEADDEADu;
 // Poisoned lists kept per activation, counted in entries (8 MiB).
 constexpr std::size_t kMaxRetiredEntries = std::size_t{1} << 20;
-const char kStaleText[] = "an entry of a selection list the host had already replaced (the module kept the list "
-                          "pointer across a change)";
+const char kStaleText[] =
+    "an entry of a selection list the host had already replaced (the module kept the list "
+    "pointer across a change)";
 
 std::string Hex(ItemId value) {
   char text[32];
