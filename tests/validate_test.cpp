@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "hostsim/host.h"
 #include "hostsim/random_scene.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/process.h"
@@ -84,6 +86,41 @@ TEST(Validate, CatchesEachDeliberatelyBrokenModule) {
         }
       }
     }
+  }
+}
+
+// What lets validate see a kept list pointer without a sanitizer: a replaced
+// list reads as ids the host recognises, until the activation returns.
+int ReadsAReplacedList(int, ServiceLookup lookup, void* local, void*) {
+  const auto* items = static_cast<const ItemInfo*>(lookup(kItemInfoService, 0));
+  const auto* interfaceInfo = static_cast<const InterfaceInfo*>(lookup(kInterfaceInfoService, 0));
+  const ItemId* kept = interfaceInfo->selectedItems;
+  const auto* generic = static_cast<const LayoutGeneric*>(local);
+  generic->evaluate(generic->context, "AddToSelection 10000001");
+  items->parent(kept[0]);
+  char line[32];
+  std::snprintf(line, sizeof line, "SelectItem %X", static_cast<unsigned>(kept[0]));
+  generic->evaluate(generic->context, line);
+  return 0;
+}
+
+TEST(Validate, AKeptListPointerIsReportedInModesThatReplaceTheList) {
+  const struct {
+    hostsim::UpdateMode mode;
+    std::size_t errors;
+  } kModes[] = {{hostsim::UpdateMode::Deferred, 0}, {hostsim::UpdateMode::Live, 2}, {hostsim::UpdateMode::Snapshot, 0}};
+  for (const auto& expected : kModes) {
+    SCOPED_TRACE(hostsim::UpdateModeName(expected.mode));
+    hostsim::Scene scene;
+    scene.AddNull("A");
+    scene.AddNull("B");
+    hostsim::Host host(std::move(scene));
+    host.SetUpdateMode(expected.mode);
+    host.Select({0x10000000u});
+    const hostsim::RunResult result = host.Run(ReadsAReplacedList);
+    ASSERT_EQ(result.protocolErrors.size(), expected.errors);
+    for (const std::string& error : result.protocolErrors)
+      EXPECT_NE(error.find("a selection list the host had already replaced"), std::string::npos) << error;
   }
 }
 
