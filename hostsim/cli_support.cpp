@@ -14,7 +14,7 @@ namespace hostsim {
 const OptionSpec kModuleOption{"--module", "PATH", false, "the module file (default: the one built beside hostsim)"};
 const OptionSpec kSceneOption{"--scene", "FILE", false, "a scene file, versions 1 to 5 (default: the bundled demo)"};
 const OptionSpec kContentOption{"--content", "DIR", false,
-                                "where relative object paths start (default: C:\\LightWave\\Content)"};
+                                "the absolute Windows folder relative object paths start from"};
 const OptionSpec kColorOption{"--color", "WHEN", false, "auto, always or never (default: auto, on a terminal)"};
 const OptionSpec kJsonOption{"--json", "", false, "print JSON for scripts instead of text"};
 

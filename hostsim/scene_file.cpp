@@ -571,19 +571,19 @@ bool IsDriveAbsolute(std::string_view path) {
          path[1] == ':';
 }
 
+// The shortest form the host writes that reads back as this very path:
+// relative to the content directory, the host's "E:dir/file", or the path as
+// it stands. Case is kept: the file name must read back unchanged.
 std::string FilePathForScene(const std::string& path, const std::string& content) {
-  std::string written;
-  // Case kept exactly: the file name must read back as it was.
+  std::vector<std::string> forms;
   const std::string prefix = content + "\\";
-  if (!content.empty() && path.compare(0, prefix.size(), prefix) == 0) {
-    written = path.substr(prefix.size());
-  } else if (IsDriveAbsolute(path) && path.size() > 2 && path[2] == '\\') {
-    written = path.substr(0, 2) + path.substr(3);  // the host's "E:dir/file" form
-  } else {
-    return path;
+  if (!content.empty() && path.compare(0, prefix.size(), prefix) == 0) forms.push_back(path.substr(prefix.size()));
+  if (IsDriveAbsolute(path) && path.size() > 2 && path[2] == '\\') forms.push_back(path.substr(0, 2) + path.substr(3));
+  for (std::string form : forms) {
+    std::replace(form.begin(), form.end(), '\\', '/');
+    if (WindowsPath(form, content) == path) return form;
   }
-  std::replace(written.begin(), written.end(), '\\', '/');
-  return written;
+  return path;
 }
 
 void CheckWritable(const Item& item) {
@@ -718,8 +718,11 @@ std::string WriteSceneText(const Scene& scene, const SceneFileOptions& options, 
     out += "\n";
     if (!item.fileName.empty()) {
       const int layer = layerOf[index];
-      out += "LoadObjectLayer " + std::to_string(layer) + " " + LowerHex(item.id) + " " +
-             FilePathForScene(item.fileName, content) + "\n";
+      const std::string written = FilePathForScene(item.fileName, content);
+      out += "LoadObjectLayer " + std::to_string(layer) + " " + LowerHex(item.id) + " " + written + "\n";
+      if (WindowsPath(written, content) != item.fileName)
+        warn("object " + Hex(item.id) + " has the file name '" + item.fileName + "', which will read back as '" +
+             WindowsPath(written, content) + "'");
       const bool severalLayers = layersOfFile[Lowered(item.fileName)].size() > 1;
       const std::string readBack = ObjectNameFromPath(item.fileName, severalLayers ? layer : 0);
       if (readBack != item.name)

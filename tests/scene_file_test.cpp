@@ -398,6 +398,23 @@ TEST(SceneFileWrite, AWrittenSceneReadsBackTheSame) {
   EXPECT_EQ(copy.Get(0x10000001u).fileName, scene.Get(0x10000001u).fileName);
 }
 
+TEST(SceneFileWrite, EveryFileNameReadsBackAsItWas) {
+  for (const char* path : {"C:\\LightWave\\Content\\Objects\\a.lwo", "c:\\lightwave\\content\\b.lwo",
+                           "C:\\LightWave\\Content\\c:\\x\\c.lwo", "E:\\d.lwo", "\\\\server\\share\\e.lwo",
+                           "D:\\with space\\ f.lwo "}) {
+    Scene scene;
+    hostsim::ItemSpec object;
+    object.fileName = path;
+    object.name = hostsim::ObjectNameFromPath(path);
+    object.pointCount = 8;
+    scene.Add(object);
+    std::vector<std::string> warnings;
+    const Scene copy = ReadSceneText(hostsim::WriteSceneText(scene, {}, &warnings), "copy.lws");
+    EXPECT_EQ(copy.Get(0x10000000u).fileName, path);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+  }
+}
+
 TEST(SceneFileWrite, NamesAFileCannotKeepAreReported) {
   Scene scene;
   hostsim::ItemSpec renamed;
