@@ -91,7 +91,7 @@ class Scene {
   // All items, first by name then by "0x" id, as a user types them.
   std::optional<std::uint32_t> FindByName(std::string_view name) const;
 
-  static std::string DefaultContentDirectory() { return "C:\\LightWave\\Content"; }
+  static std::string DefaultContentDirectory() { return "C:\\Content"; }
 
  private:
   void Link(std::size_t index, std::size_t parent);

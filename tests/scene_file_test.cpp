@@ -101,7 +101,7 @@ TEST(SceneFileReal, QuickDrawReadsTheSameFromVersionTwoAndThree) {
             std::string::npos)
       << outline;
   for (const Scene* scene : {&v2, &v3}) {
-    EXPECT_EQ(scene->Get(0x10000000u).fileName, "C:\\LightWave\\LWO\\LWO2\\LWSReferences\\QuickDraw--Chasis.lwo");
+    EXPECT_EQ(scene->Get(0x10000000u).fileName, "C:\\LWO\\LWO2\\LWSReferences\\QuickDraw--Chasis.lwo");
     EXPECT_EQ(scene->Get(0x20000000u).name, "Light");
     EXPECT_EQ(scene->Get(0x30000000u).name, "Camera");
   }
@@ -116,7 +116,7 @@ TEST(SceneFileReal, IssKeepsItsIdsLayersForwardParentsAndRepeatedNames) {
   EXPECT_EQ(scene.Get(0x10000033u).name, "armA:Layer10");
   EXPECT_EQ(scene.Get(0x1000004Bu).name, "mss:Layer3");
   EXPECT_EQ(scene.Get(0x10000004u).name, "lab-ext");
-  EXPECT_EQ(scene.Get(0x10000004u).fileName, "C:\\LightWave\\Content\\Objects\\Modules\\lab\\lab-ext.lwo");
+  EXPECT_EQ(scene.Get(0x10000004u).fileName, "C:\\Content\\Objects\\Modules\\lab\\lab-ext.lwo");
 
   // ISS PIVOT -> SSRMS -> armA layers 10..1 -> SPDM_low, every link but the
   // first pointing forward in the file.
@@ -148,9 +148,9 @@ const RealObject kRealObjects[] = {
     {"boxi3.lws", 0x10000005u, "boxi", "E:\\LightWave\\boxi.lwo"},
     {"colors0.lws", 0x10000000u, "colors0",
      "C:\\storage\\blender\\blender-import-lwo\\tests\\basic\\src\\LWO2\\box\\colors0.lwo"},
-    {"move_x.lws", 0x10000000u, "simple_cube", "C:\\LightWave\\Content\\simple_cube.lwo"},
-    {"move_x_oldformat_56.lws", 0x10000000u, "simple_cube", "C:\\LightWave\\Content\\simple_cube.lwo"},
-    {"ballcone.lws", 0x10000001u, "redcone", "C:\\LightWave\\Content\\redcone.lwo"},
+    {"move_x.lws", 0x10000000u, "simple_cube", "C:\\Content\\simple_cube.lwo"},
+    {"move_x_oldformat_56.lws", 0x10000000u, "simple_cube", "C:\\Content\\simple_cube.lwo"},
+    {"ballcone.lws", 0x10000001u, "redcone", "C:\\Content\\redcone.lwo"},
     {"ballcone.lws", 0x30000000u, "Camera", ""},
     {"ballcone.lws", 0x20000000u, "Light", ""},
 };
@@ -344,10 +344,10 @@ struct PathCase {
 };
 
 const PathCase kPaths[] = {
-    {"simple_cube.lwo", "C:\\LightWave\\Content", "C:\\LightWave\\Content\\simple_cube.lwo"},
+    {"simple_cube.lwo", "C:\\Content", "C:\\Content\\simple_cube.lwo"},
     {"Objects/Modules/obss/OBSS_on S1.lwo", "C:\\Content\\", "C:\\Content\\Objects\\Modules\\obss\\OBSS_on S1.lwo"},
-    {"../LWO/a.lwo", "C:\\LightWave\\Content", "C:\\LightWave\\LWO\\a.lwo"},
-    {"..\\..\\..\\..\\a.lwo", "C:\\LightWave\\Content", "C:\\a.lwo"},
+    {"../LWO/a.lwo", "C:\\Content", "C:\\LWO\\a.lwo"},
+    {"..\\..\\..\\..\\a.lwo", "C:\\Content", "C:\\a.lwo"},
     {"E:LightWave/boxi.lwo", "C:\\Content", "E:\\LightWave\\boxi.lwo"},
     {"c:/x/./y//z.lwo", "C:\\Content", "c:\\x\\y\\z.lwo"},
     {"/top/a.lwo", "D:/Work", "D:\\top\\a.lwo"},
@@ -399,8 +399,8 @@ TEST(SceneFileWrite, AWrittenSceneReadsBackTheSame) {
 }
 
 TEST(SceneFileWrite, EveryFileNameReadsBackAsItWas) {
-  for (const char* path : {"C:\\LightWave\\Content\\Objects\\a.lwo", "c:\\lightwave\\content\\b.lwo",
-                           "C:\\LightWave\\Content\\c:\\x\\c.lwo", "E:\\d.lwo", "\\\\server\\share\\e.lwo",
+  for (const char* path : {"C:\\Content\\Objects\\a.lwo", "c:\\content\\b.lwo",
+                           "C:\\Content\\c:\\x\\c.lwo", "E:\\d.lwo", "\\\\server\\share\\e.lwo",
                            "D:\\with space\\ f.lwo "}) {
     Scene scene;
     hostsim::ItemSpec object;
@@ -419,7 +419,7 @@ TEST(SceneFileWrite, NamesAFileCannotKeepAreReported) {
   Scene scene;
   hostsim::ItemSpec renamed;
   renamed.name = "Hero";
-  renamed.fileName = "C:\\LightWave\\Content\\Objects\\Body.lwo";
+  renamed.fileName = "C:\\Content\\Objects\\Body.lwo";
   renamed.pointCount = 8;
   scene.Add(renamed);
   std::vector<std::string> warnings;
