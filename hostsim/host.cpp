@@ -195,6 +195,8 @@ Host::Host(Scene scene) : scene_(std::move(scene)) {
   services_[kInterfaceInfoService] = &interfaceInfo_;
   services_[kObjectInfoService] = &objectInfo_;
   services_[kMessageService] = &messageFuncs_;
+  panels_ = std::make_unique<PanelHost>(*this);
+  services_[kPanelService] = panels_->record();
 }
 
 Host::~Host() {
@@ -202,6 +204,10 @@ Host::~Host() {
 }
 
 Host* Host::Active() { return g_active; }
+
+Host& Host::Calling(const char* what) { return Current(what); }
+
+ServiceLookup Host::ServiceLookupFunction() { return LookupService; }
 
 void Host::Select(const std::vector<std::uint32_t>& items) {
   selected_.assign(scene_.items().size(), 0);
@@ -244,6 +250,7 @@ RunResult Host::Run(ActivateFunc activate) {
   g_active = nullptr;
   retired_.clear();
   retiredEntries_ = 0;
+  panels_->EndRun();
   for (const ParsedLine& line : deferred_) Apply(line);
   deferred_.clear();
   Publish();

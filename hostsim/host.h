@@ -20,6 +20,7 @@
 #include "host/host_records.h"
 #include "hostsim/command_language.h"
 #include "hostsim/module_library.h"
+#include "hostsim/panel.h"
 #include "hostsim/scene.h"
 
 namespace hostsim {
@@ -96,8 +97,16 @@ class Host {
   void RegisterService(const std::string& name, void* record) { services_[name] = record; }
   void ReportProtocolError(std::string error);
 
+  // The emulated "LWPanelServices": its scripted user, faults, and the panels
+  // the module built.
+  PanelHost& panels() { return *panels_; }
+  // The lookup function every activation is handed.
+  static ServiceLookup ServiceLookupFunction();
+
   // The one host that is running a command, for the record functions to reach.
   static Host* Active();
+  // Active(), for a record function: a call with no command running aborts.
+  static Host& Calling(const char* what);
 
   // ---- used by the record functions -----------------------------------
   ItemId Export(std::size_t index) const;
@@ -135,6 +144,7 @@ class Host {
   MessageFuncs messageFuncs_{};
   LayoutGeneric local_{};
   std::map<std::string, void*> services_;
+  std::unique_ptr<PanelHost> panels_;
 
   CallCounts calls_;
   RunResult run_;

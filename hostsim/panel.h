@@ -1,0 +1,132 @@
+// The emulated "LWPanelServices": panels and their controls as the module
+// builds them, and a scripted user who meets the panel when it opens.
+//
+// Like the rest of the host it is strict: a handle it never gave out, a code
+// it does not know, a value of the wrong type or a call out of place (a
+// control added to an open panel, a close outside open, a panel left alive
+// at the end of a command) is a protocol error.
+#ifndef QZ_HOSTSIM_PANEL_H
+#define QZ_HOSTSIM_PANEL_H
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/panel_records.h"
+
+namespace hostsim {
+
+class Host;
+
+// One thing the user does while the panel is open.
+struct UserStep {
+  enum class Action { Type, Key };
+  Action action = Action::Key;
+  std::string text;       // Type: the focused field then holds exactly this
+  std::uint32_t key = 0;  // Key: the code handed to the panel's key handler
+};
+
+// The user every panel of the host meets: the steps in order, then OK or
+// Cancel. A key handler that closes the panel ends the steps early.
+struct PanelUser {
+  std::vector<UserStep> steps;
+  bool confirms = false;
+
+  PanelUser& Types(std::string text);
+  PanelUser& Presses(std::uint32_t key);
+  PanelUser& Confirms();
+  PanelUser& Dismisses();
+};
+
+struct PanelFaults {
+  bool createFails = false;
+  std::string failingControl;                  // adding a control of this type name gives null
+  bool unterminatedText = false;               // text read back fills the whole capacity, no terminator
+  std::optional<std::int32_t> choiceReadBack;  // what a choice reads back, whatever was chosen
+};
+
+// A control as the module built it; values are rendered as in the trace.
+struct ControlRecord {
+  std::string typeName;
+  std::string label;
+  std::map<int, std::int64_t> descriptor;  // byte offset -> value, for the words this type reads
+  std::vector<std::string> items;          // choice item texts
+  std::map<int, std::string> attributes;   // code -> last value set
+  std::int32_t choice = 0;                 // the chosen item
+  std::string text;                        // the field's text
+};
+
+struct PanelRecord {
+  std::string title;
+  std::vector<ControlRecord> controls;
+  std::map<int, std::string> attributes;  // panel code -> last value set
+  // Every call the module made on the panel and everything the user did, in
+  // order: "BorderControl 0 = -5", "panel 2 = 240", "open 3", "key 0x33", ...
+  std::vector<std::string> trace;
+  std::vector<ControlRecord> shown;  // the controls as the user first saw them
+  std::optional<int> openResult;
+  void* lookupAtOpen = nullptr;    // slot 12 of the services record
+  void* userDataAtOpen = nullptr;  // slot 11
+  bool destroyed = false;
+};
+
+class PanelHost {
+ public:
+  explicit PanelHost(Host& host);
+  ~PanelHost();
+  PanelHost(const PanelHost&) = delete;
+  PanelHost& operator=(const PanelHost&) = delete;
+
+  PanelServices* record() { return &record_; }
+  PanelUser& user() { return user_; }
+  PanelFaults& faults() { return faults_; }
+
+  // Every panel created on this host, in order of creation.
+  std::vector<const PanelRecord*> panels() const;
+  // The panel created last; null when none was.
+  const PanelRecord* last() const;
+  // Calls of create, failed ones included.
+  int createCalls() const { return createCalls_; }
+
+  // Called by the host when an activation returns.
+  void EndRun();
+
+  // ---- used by the record functions -----------------------------------
+  PanelId Create(const char* title, void* data);
+  void Destroy(PanelId handle);
+  int Open(PanelId handle, int flags);
+  void Close(PanelId handle);
+  void SetPanel(PanelId handle, int code, void* value);
+  PanelControl* AddControl(PanelId handle, const char* typeName, const ControlDescriptor* descriptor,
+                           const char* label);
+  void Draw(PanelControl* record, int drawMode);
+  void GetControl(PanelControl* record, int code, ControlValue* value);
+  void SetControl(PanelControl* record, int code, const ControlValue* value);
+
+  struct Panel;
+  struct Control;
+
+ private:
+  Panel* Find(PanelId handle, const char* what);
+  Control* Find(PanelControl* record, const char* what);
+  void Error(const std::string& error);
+  void PlayUser(Panel& panel);
+
+  Host& host_;
+  PanelServices record_{};
+  PanelUser user_;
+  PanelFaults faults_;
+  int createCalls_ = 0;
+  // Kept for the host's lifetime, so a stale handle is caught, never followed.
+  std::vector<std::unique_ptr<Panel>> panels_;
+  std::unordered_map<const void*, Panel*> panelByHandle_;
+  std::unordered_map<const PanelControl*, Control*> controlByRecord_;
+};
+
+}  // namespace hostsim
+
+#endif  // QZ_HOSTSIM_PANEL_H
