@@ -1,0 +1,319 @@
+// The select-by-name panel as the user meets it, and the emulated panel
+// services' own strictness.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/panel_records.h"
+#include "tests/support/module_fixture.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace {
+
+using hostsim::Host;
+using hostsim::PanelRecord;
+using hostsim::PanelUser;
+using qztest::Lines;
+
+// A private copy of the module, so its remembered pattern and kind start as a
+// freshly loaded library's do, whatever ran before.
+class FreshModule {
+ public:
+  FreshModule() {
+    const std::filesystem::path original = hostsim::DefaultModulePath();
+    path_ = std::filesystem::temp_directory_path() /
+            ("qz_fresh_" + std::to_string(std::random_device()()) + original.extension().string());
+    std::filesystem::copy_file(original, path_, std::filesystem::copy_options::overwrite_existing);
+    module_ = hostsim::ModuleLibrary::Open(path_.string());
+  }
+  ~FreshModule() {
+    module_.reset();
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  const hostsim::ModuleLibrary& operator*() const { return *module_; }
+
+ private:
+  std::filesystem::path path_;
+  std::unique_ptr<hostsim::ModuleLibrary> module_;
+};
+
+hostsim::RunResult RunByName(Host& host, const PanelUser& user,
+                             const hostsim::ModuleLibrary& module = qztest::Module()) {
+  host.panels().user() = user;
+  hostsim::RunResult result = host.Run(module, "QZ_Sel_ByName");
+  for (const std::string& error : result.protocolErrors) ADD_FAILURE() << error;
+  return result;
+}
+
+// The trace entries that follow `entry`, up to but not including `end`.
+Lines Between(const PanelRecord& panel, const std::string& entry, const std::string& end) {
+  const auto begin = std::find(panel.trace.begin(), panel.trace.end(), entry);
+  if (begin == panel.trace.end()) return {"(no " + entry + ")"};
+  return Lines(begin + 1, std::find(begin + 1, panel.trace.end(), end));
+}
+
+Lines Shown(const PanelRecord& panel) { return {panel.shown[1].attributes.at(4), panel.shown[0].attributes.at(4)}; }
+
+// The panel's place: the desktop the module asks for is the one the test sees.
+std::pair<std::string, std::string> ExpectedPlace() {
+#if defined(_WIN32)
+  RECT desktop{};
+  GetClientRect(GetDesktopWindow(), &desktop);
+  return {std::to_string((desktop.right - 320) >> 1), std::to_string((desktop.bottom - 250) >> 1)};
+#else
+  return {"800", "415"};  // the 1920 x 1080 stand-in desktop
+#endif
+}
+
+TEST(ByNamePanel, FirstRunBuildsThePanelEmptyAndOnObjects) {
+  FreshModule module;
+  Host host;
+  const hostsim::RunResult result = RunByName(host, PanelUser().Dismisses(), *module);
+  EXPECT_EQ(result.code, 0);
+  const PanelRecord& panel = *host.panels().last();
+  EXPECT_EQ(panel.title, "Select By Name(wildcard)");
+  ASSERT_EQ(panel.controls.size(), 3u);
+  EXPECT_EQ(panel.controls[0].items, (Lines{" Object", "  Light", " Camera", "  Bone"}));
+  using Words = std::map<int, std::int64_t>;
+  EXPECT_EQ(panel.controls[0].descriptor, (Words{{0, 9}, {16, 0}}));
+  EXPECT_EQ(panel.controls[1].descriptor, (Words{{0, 1}, {4, 44}}));
+  EXPECT_EQ(panel.controls[2].descriptor, (Words{{0, 19}, {4, 1}, {8, 0}}));
+  for (const auto& control : panel.controls) EXPECT_EQ(control.label, "");
+  const auto [horizontal, vertical] = ExpectedPlace();
+  EXPECT_EQ(panel.trace, (Lines{"create \"Select By Name(wildcard)\"",
+                                "add ChoiceControl",
+                                "add EditControl",
+                                "add BorderControl",
+                                "BorderControl 0 = -5",
+                                "BorderControl 1 = -5",
+                                "ChoiceControl 0 = 0",
+                                "EditControl 0 = 0",
+                                "EditControl 1 = 0",
+                                "ChoiceControl 1 = 20",
+                                "EditControl 4 = \"\" [128]",
+                                "ChoiceControl 4 = 0",
+                                "BorderControl 16 = EditControl",
+                                "BorderControl 13 = draw callback",
+                                "panel 12 = services record",
+                                "panel 13 = key handler",
+                                "panel 9 = open handler",
+                                "panel 2 = 240",
+                                "panel 3 = 60",
+                                "panel 1 = " + vertical,
+                                "open 3",
+                                "open handler",
+                                "panel 0 = " + horizontal,
+                                "draw callback BorderControl",
+                                "EditControl 21 = 0",
+                                "draw BorderControl 0",
+                                "dismiss",
+                                "open returned 0",
+                                "destroy"}));
+  EXPECT_EQ(panel.lookupAtOpen, reinterpret_cast<void*>(Host::ServiceLookupFunction()));
+  EXPECT_NE(panel.userDataAtOpen, nullptr);
+  EXPECT_TRUE(result.lines.empty());
+}
+
+TEST(ByNamePanel, ConfirmedRunIsRememberedAndDismissedOneChangesNothing) {
+  FreshModule module;
+  Host host;
+  RunByName(host, PanelUser().Types("Arm*").Presses('4').Confirms(), *module);
+  RunByName(host, PanelUser().Types("Leg*").Presses('2').Dismisses(), *module);
+  const hostsim::RunResult result = RunByName(host, PanelUser().Dismisses(), *module);
+  EXPECT_EQ(Shown(*host.panels().last()), (Lines{"\"Arm*\" [128]", "3"}));
+  EXPECT_TRUE(result.lines.empty());
+  EXPECT_TRUE(result.messages.empty());
+}
+
+struct KeyCase {
+  std::uint32_t key;
+  int handled;
+  Lines effect;  // what the handler did to the panel
+};
+
+TEST(ByNamePanel, KeysChooseTheKindFocusTheFieldOrClose) {
+  const KeyCase cases[] = {
+      {'1', 1, {"ChoiceControl 4 = 0"}},
+      {'2', 1, {"ChoiceControl 4 = 1"}},
+      {'3', 1, {"ChoiceControl 4 = 2"}},
+      {'4', 1, {"ChoiceControl 4 = 3"}},
+      {0x20033, 1, {"ChoiceControl 4 = 2"}},  // modifier bits above 16
+      {'5', 0, {}},
+      {'0', 0, {}},
+      {0x10009, 1, {"EditControl 21 = 0"}},
+      {9, 1, {"EditControl 21 = 0"}},
+      {13, 1, {"close"}},
+      {100, 1, {"close"}},
+      {'D', 0, {}},
+  };
+  for (const KeyCase& row : cases) {
+    SCOPED_TRACE(row.key);
+    Host host;
+    RunByName(host, PanelUser().Presses(row.key).Dismisses());
+    const PanelRecord& panel = *host.panels().last();
+    char key[32];
+    std::snprintf(key, sizeof key, "key 0x%X", static_cast<unsigned>(row.key));
+    EXPECT_EQ(Between(panel, key, key + (" -> " + std::to_string(row.handled))), row.effect);
+    // Closing from the handler is the host's OK; the user's own choice never comes.
+    EXPECT_EQ(panel.openResult, row.effect == Lines{"close"} ? 1 : 0);
+  }
+}
+
+TEST(ByNamePanel, ClosingKeyEndsTheUsersTurnAndReadsTheChoiceBack) {
+  Host host;
+  RunByName(host, PanelUser().Types("Cam*").Presses('3').Presses(13).Types("lost").Presses('1').Dismisses());
+  const PanelRecord& panel = *host.panels().last();
+  EXPECT_EQ(Between(panel, "key 0xD -> 1", "destroy"),
+            (Lines{"open returned 1", "get ChoiceControl 4 -> 2", "get EditControl 4 -> \"Cam*\" [128]"}));
+}
+
+struct PatternCase {
+  std::size_t typed;
+  bool unterminatedHost;
+  std::size_t arrives;
+};
+
+TEST(ByNamePanel, PatternStaysWithinItsBufferAndTerminated) {
+  const PatternCase cases[] = {{0, false, 0},    {127, false, 127}, {128, false, 127},
+                               {127, true, 127}, {128, true, 127},  {300, true, 127}};
+  for (const PatternCase& row : cases) {
+    SCOPED_TRACE(std::to_string(row.typed) + (row.unterminatedHost ? " unterminated" : ""));
+    std::string typed;
+    for (std::size_t index = 0; index < row.typed; ++index) typed += static_cast<char>('a' + index % 26);
+    Host host;
+    host.panels().faults().unterminatedText = row.unterminatedHost;
+    RunByName(host, PanelUser().Types(typed).Presses('1').Confirms());
+    RunByName(host, PanelUser().Dismisses());
+    EXPECT_EQ(Shown(*host.panels().last())[0], "\"" + typed.substr(0, row.arrives) + "\" [128]");
+  }
+}
+
+TEST(ByNamePanel, ChoiceOutsideTheFourKindsKeepsTheLastKind) {
+  for (const std::int32_t bad : {-1, 4, 1000}) {
+    SCOPED_TRACE(bad);
+    Host host;
+    RunByName(host, PanelUser().Types("x").Presses('2').Confirms());
+    host.panels().faults().choiceReadBack = bad;
+    RunByName(host, PanelUser().Types("y").Confirms());
+    host.panels().faults().choiceReadBack.reset();
+    RunByName(host, PanelUser().Dismisses());
+    EXPECT_EQ(Shown(*host.panels().last()), (Lines{"\"y\" [128]", "1"}));
+  }
+}
+
+TEST(ByNamePanel, WithoutAPanelTheCommandEndsQuietly) {
+  const std::function<void(Host&)> faults[] = {
+      [](Host& host) { host.faults().missingServices = {"LWPanelServices"}; },
+      [](Host& host) { host.panels().faults().createFails = true; },
+      [](Host& host) { host.panels().faults().failingControl = "EditControl"; },
+      [](Host& host) { host.panels().faults().failingControl = "BorderControl"; },
+  };
+  for (std::size_t row = 0; row < std::size(faults); ++row) {
+    SCOPED_TRACE(row);
+    Host host;
+    RunByName(host, PanelUser().Types("seen").Presses('3').Confirms());
+    faults[row](host);
+    const hostsim::RunResult result = RunByName(host, PanelUser().Types("lost").Presses('1').Confirms());
+    EXPECT_EQ(result.code, 0);
+    EXPECT_TRUE(result.lines.empty());
+    EXPECT_TRUE(result.messages.empty());
+    EXPECT_EQ(result.lookups.back(), "LWPanelServices");
+    host.faults().missingServices.clear();
+    host.panels().faults() = {};
+    RunByName(host, PanelUser().Dismisses());
+    EXPECT_EQ(Shown(*host.panels().last()), (Lines{"\"seen\" [128]", "2"}));
+  }
+}
+
+// ---- the emulated services catch a module that misuses them ---------------
+
+PanelServices& Services(ServiceLookup lookup) { return *static_cast<PanelServices*>(lookup(kPanelService, 0)); }
+
+struct MisuseCase {
+  const char* error;
+  ActivateFunc activate;
+};
+
+TEST(PanelServicesEmulation, ReportsMisuse) {
+  const MisuseCase cases[] = {
+      {"panel: set of unknown attribute panel 5",
+       [](int, ServiceLookup lookup, void*, void*) {
+         PanelServices& services = Services(lookup);
+         PanelId panel = services.create("t", nullptr);
+         services.set(panel, 5, nullptr);
+         services.destroy(panel);
+         return 0;
+       }},
+      {"panel: \"t\" was never destroyed",
+       [](int, ServiceLookup lookup, void*, void*) {
+         Services(lookup).create("t", nullptr);
+         return 0;
+       }},
+      {"panel: open of a panel the host never created",
+       [](int, ServiceLookup lookup, void*, void*) {
+         int notAPanel = 0;
+         Services(lookup).open(&notAPanel, 3);
+         return 0;
+       }},
+      {"panel: add EditControl with type code 19, expected 1",
+       [](int, ServiceLookup lookup, void*, void*) {
+         PanelServices& services = Services(lookup);
+         PanelId panel = services.create("t", nullptr);
+         ControlDescriptor descriptor{kBorderControlType, 0, {nullptr}, 0};
+         services.addControl(panel, kEditControlName, &descriptor, "");
+         services.destroy(panel);
+         return 0;
+       }},
+      {"panel: set EditControl 4 with a text not terminated within its capacity",
+       [](int, ServiceLookup lookup, void*, void*) {
+         PanelServices& services = Services(lookup);
+         PanelId panel = services.create("t", nullptr);
+         ControlDescriptor descriptor{kEditControlType, 10, {nullptr}, 0};
+         PanelControl* edit = services.addControl(panel, kEditControlName, &descriptor, "");
+         char full[4] = {'a', 'b', 'c', 'd'};
+         ControlValue value{kTextValue, 0, full, 4};
+         edit->set(edit, kControlValue, &value);
+         services.destroy(panel);
+         return 0;
+       }},
+      {"panel: close of \"t\" while not open",
+       [](int, ServiceLookup lookup, void*, void*) {
+         PanelServices& services = Services(lookup);
+         PanelId panel = services.create("t", nullptr);
+         services.close(panel);
+         services.destroy(panel);
+         return 0;
+       }},
+      {"panel: draw of BorderControl while its panel is not open",
+       [](int, ServiceLookup lookup, void*, void*) {
+         PanelServices& services = Services(lookup);
+         PanelId panel = services.create("t", nullptr);
+         ControlDescriptor descriptor{kBorderControlType, 1, {nullptr}, 0};
+         PanelControl* border = services.addControl(panel, kBorderControlName, &descriptor, "");
+         border->draw(border, 0);
+         services.destroy(panel);
+         return 0;
+       }},
+  };
+  for (const MisuseCase& row : cases) {
+    SCOPED_TRACE(row.error);
+    Host host;
+    const hostsim::RunResult result = host.Run(row.activate);
+    ASSERT_FALSE(result.protocolErrors.empty());
+    EXPECT_EQ(result.protocolErrors[0], row.error);
+  }
+}
+
+}  // namespace
