@@ -57,9 +57,9 @@ struct PanelControl {
   void (*get)(PanelControl* control, int code, ControlValue* value);  // 1
   void (*set)(PanelControl* control, int code, ControlValue* value);  // 2
 };
-static_assert(offsetof(PanelControl, draw) == 8 * 0, "control slot 0");
-static_assert(offsetof(PanelControl, get) == 8 * 1, "control slot 1");
-static_assert(offsetof(PanelControl, set) == 8 * 2, "control slot 2");
+static_assert(offsetof(PanelControl, draw) == SlotOffset(0), "control slot 0");
+static_assert(offsetof(PanelControl, get) == SlotOffset(1), "control slot 1");
+static_assert(offsetof(PanelControl, set) == SlotOffset(2), "control slot 2");
 
 // "LWPanelServices". Slots 11 and 12 are fields the module writes, not calls.
 struct PanelServices {
@@ -78,14 +78,14 @@ struct PanelServices {
   void* userData;        // 11
   ServiceLookup lookup;  // 12
 };
-static_assert(offsetof(PanelServices, create) == 8 * 0, "panel slot 0");
-static_assert(offsetof(PanelServices, destroy) == 8 * 1, "panel slot 1");
-static_assert(offsetof(PanelServices, open) == 8 * 2, "panel slot 2");
-static_assert(offsetof(PanelServices, close) == 8 * 5, "panel slot 5");
-static_assert(offsetof(PanelServices, set) == 8 * 7, "panel slot 7");
-static_assert(offsetof(PanelServices, addControl) == 8 * 8, "panel slot 8");
-static_assert(offsetof(PanelServices, userData) == 8 * 11, "panel slot 11");
-static_assert(offsetof(PanelServices, lookup) == 8 * 12, "panel slot 12");
+static_assert(offsetof(PanelServices, create) == SlotOffset(0), "panel slot 0");
+static_assert(offsetof(PanelServices, destroy) == SlotOffset(1), "panel slot 1");
+static_assert(offsetof(PanelServices, open) == SlotOffset(2), "panel slot 2");
+static_assert(offsetof(PanelServices, close) == SlotOffset(5), "panel slot 5");
+static_assert(offsetof(PanelServices, set) == SlotOffset(7), "panel slot 7");
+static_assert(offsetof(PanelServices, addControl) == SlotOffset(8), "panel slot 8");
+static_assert(offsetof(PanelServices, userData) == SlotOffset(11), "panel slot 11");
+static_assert(offsetof(PanelServices, lookup) == SlotOffset(12), "panel slot 12");
 
 // ---- Codes the by-name panel uses ----------------------------------------
 

@@ -239,78 +239,58 @@ TEST(ByNamePanel, WithoutAPanelTheCommandEndsQuietly) {
 
 // ---- the emulated services catch a module that misuses them ---------------
 
-PanelServices& Services(ServiceLookup lookup) { return *static_cast<PanelServices*>(lookup(kPanelService, 0)); }
+using Misuse = void (*)(PanelServices& services, PanelId panel);
+Misuse g_misuse = nullptr;
+
+// A module that creates a panel "t", misuses it, and destroys it.
+int MisusingCommand(int, ServiceLookup lookup, void*, void*) {
+  auto& services = *static_cast<PanelServices*>(lookup(kPanelService, 0));
+  PanelId panel = services.create("t", nullptr);
+  g_misuse(services, panel);
+  services.destroy(panel);
+  return 0;
+}
+
+PanelControl* Add(PanelServices& services, PanelId panel, const char* name, std::int32_t type) {
+  ControlDescriptor descriptor{type, 1, {nullptr}, 0};
+  return services.addControl(panel, name, &descriptor, "");
+}
 
 struct MisuseCase {
   const char* error;
-  ActivateFunc activate;
+  Misuse misuse;
 };
 
 TEST(PanelServicesEmulation, ReportsMisuse) {
   const MisuseCase cases[] = {
-      {"panel: set of unknown attribute panel 5",
-       [](int, ServiceLookup lookup, void*, void*) {
-         PanelServices& services = Services(lookup);
-         PanelId panel = services.create("t", nullptr);
-         services.set(panel, 5, nullptr);
-         services.destroy(panel);
-         return 0;
-       }},
-      {"panel: \"t\" was never destroyed",
-       [](int, ServiceLookup lookup, void*, void*) {
-         Services(lookup).create("t", nullptr);
-         return 0;
-       }},
+      {"panel: set of unknown attribute panel 5", [](PanelServices& s, PanelId p) { s.set(p, 5, nullptr); }},
+      {"panel: \"u\" was never destroyed", [](PanelServices& s, PanelId) { s.create("u", nullptr); }},
       {"panel: open of a panel the host never created",
-       [](int, ServiceLookup lookup, void*, void*) {
+       [](PanelServices& s, PanelId) {
          int notAPanel = 0;
-         Services(lookup).open(&notAPanel, 3);
-         return 0;
+         s.open(&notAPanel, 3);
        }},
       {"panel: add EditControl with type code 19, expected 1",
-       [](int, ServiceLookup lookup, void*, void*) {
-         PanelServices& services = Services(lookup);
-         PanelId panel = services.create("t", nullptr);
-         ControlDescriptor descriptor{kBorderControlType, 0, {nullptr}, 0};
-         services.addControl(panel, kEditControlName, &descriptor, "");
-         services.destroy(panel);
-         return 0;
-       }},
+       [](PanelServices& s, PanelId p) { Add(s, p, kEditControlName, kBorderControlType); }},
       {"panel: set EditControl 4 with a text not terminated within its capacity",
-       [](int, ServiceLookup lookup, void*, void*) {
-         PanelServices& services = Services(lookup);
-         PanelId panel = services.create("t", nullptr);
-         ControlDescriptor descriptor{kEditControlType, 10, {nullptr}, 0};
-         PanelControl* edit = services.addControl(panel, kEditControlName, &descriptor, "");
+       [](PanelServices& s, PanelId p) {
+         PanelControl* edit = Add(s, p, kEditControlName, kEditControlType);
          char full[4] = {'a', 'b', 'c', 'd'};
          ControlValue value{kTextValue, 0, full, 4};
          edit->set(edit, kControlValue, &value);
-         services.destroy(panel);
-         return 0;
        }},
-      {"panel: close of \"t\" while not open",
-       [](int, ServiceLookup lookup, void*, void*) {
-         PanelServices& services = Services(lookup);
-         PanelId panel = services.create("t", nullptr);
-         services.close(panel);
-         services.destroy(panel);
-         return 0;
-       }},
+      {"panel: close of \"t\" while not open", [](PanelServices& s, PanelId p) { s.close(p); }},
       {"panel: draw of BorderControl while its panel is not open",
-       [](int, ServiceLookup lookup, void*, void*) {
-         PanelServices& services = Services(lookup);
-         PanelId panel = services.create("t", nullptr);
-         ControlDescriptor descriptor{kBorderControlType, 1, {nullptr}, 0};
-         PanelControl* border = services.addControl(panel, kBorderControlName, &descriptor, "");
+       [](PanelServices& s, PanelId p) {
+         PanelControl* border = Add(s, p, kBorderControlName, kBorderControlType);
          border->draw(border, 0);
-         services.destroy(panel);
-         return 0;
        }},
   };
   for (const MisuseCase& row : cases) {
     SCOPED_TRACE(row.error);
     Host host;
-    const hostsim::RunResult result = host.Run(row.activate);
+    g_misuse = row.misuse;
+    const hostsim::RunResult result = host.Run(MisusingCommand);
     ASSERT_FALSE(result.protocolErrors.empty());
     EXPECT_EQ(result.protocolErrors[0], row.error);
   }
