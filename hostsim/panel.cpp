@@ -183,12 +183,21 @@ const PanelRecord* PanelHost::last() const { return panels_.empty() ? nullptr : 
 void PanelHost::Error(const std::string& error) { host_.ReportProtocolError("panel: " + error); }
 
 void PanelHost::EndRun() {
-  for (const auto& panel : panels_) {
+  for (Panel* panel : createdThisRun_) {
     if (panel->state == Panel::State::Destroyed) continue;
     Error(Quoted(panel->data.title) + " was never destroyed");
     panel->state = Panel::State::Destroyed;
     panel->data.destroyed = true;
   }
+  if (!keepPanels_) {
+    // No handle outlives the run that created it, so nothing can name these again.
+    for (Panel* panel : createdThisRun_) {
+      for (const auto& control : panel->controls) controlByRecord_.erase(&control->record);
+      panelByHandle_.erase(panel);
+    }
+    panels_.resize(panels_.size() - createdThisRun_.size());
+  }
+  createdThisRun_.clear();
 }
 
 PanelHost::Panel* PanelHost::Find(PanelId handle, const char* what) {
@@ -230,6 +239,7 @@ PanelId PanelHost::Create(const char* title, void* data) {
   panel.data.title = title;
   panel.Trace("create " + Quoted(title));
   panelByHandle_[&panel] = &panel;
+  createdThisRun_.push_back(&panel);
   return &panel;
 }
 

@@ -92,6 +92,9 @@ class PanelHost {
   // Calls of create, failed ones included.
   int createCalls() const { return createCalls_; }
 
+  // Off for benchmarks: a run's panels are then dropped when it ends.
+  void SetKeepPanels(bool keep) { keepPanels_ = keep; }
+
   // Called by the host when an activation returns.
   void EndRun();
 
@@ -121,10 +124,12 @@ class PanelHost {
   PanelUser user_;
   PanelFaults faults_;
   int createCalls_ = 0;
+  bool keepPanels_ = true;
   // Kept for the host's lifetime, so a stale handle is caught, never followed.
   std::vector<std::unique_ptr<Panel>> panels_;
   std::unordered_map<const void*, Panel*> panelByHandle_;
   std::unordered_map<const PanelControl*, Control*> controlByRecord_;
+  std::vector<Panel*> createdThisRun_;  // what the end of a run checks, whatever came before
 };
 
 }  // namespace hostsim

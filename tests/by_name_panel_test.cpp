@@ -296,4 +296,15 @@ TEST(PanelServicesEmulation, ReportsMisuse) {
   }
 }
 
+TEST(PanelServicesEmulation, DroppedPanelsLeaveLaterRunsIntact) {
+  Host host;
+  host.panels().SetKeepPanels(false);
+  for (int run = 0; run < 3; ++run) RunByName(host, PanelUser().Types("x").Presses('2').Confirms());
+  EXPECT_EQ(host.panels().createCalls(), 3);
+  EXPECT_TRUE(host.panels().panels().empty());
+  host.panels().SetKeepPanels(true);
+  RunByName(host, PanelUser().Dismisses());
+  EXPECT_EQ(Shown(*host.panels().last()), (Lines{"\"x\" [128]", "1"}));
+}
+
 }  // namespace
