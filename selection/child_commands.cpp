@@ -6,19 +6,14 @@
 #include "module/activation.h"
 #include "module/commands.h"
 #include "selection/command_line.h"
+#include "selection/selection_command.h"
 #include "selection/selection_reader.h"
 
 namespace {
 
-struct ChildWalk {
-  const ItemInfo* items;
-  SelectionReader selection;
-  std::uint32_t referenceKind;
-};
-
 // Shared by the two child commands: they differ only in whether the first child
 // replaces the selection and whether selected children are skipped.
-void SendChildren(ChildWalk& walk, CommandLine& line, bool replaceSelection) {
+void SendChildren(SelectionCommand& walk, CommandLine& line, bool replaceSelection) {
   bool switchedToAdd = !replaceSelection;
   for (std::size_t index = 0;; ++index) {
     const ItemId entry = SelectedItem(walk.selection, index);
@@ -39,14 +34,9 @@ void SendChildren(ChildWalk& walk, CommandLine& line, bool replaceSelection) {
 }
 
 int RunChildCommand(ServiceLookup lookup, void* local, bool replaceSelection) {
-  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
-  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
-  if (items == nullptr || interfaceInfo == nullptr) return kResultServiceMissing;
-
-  ChildWalk walk{items, StartSelectionReader(interfaceInfo), 0};
-  const ItemId first = SelectedItem(walk.selection, 0);
-  if (first == 0) return kResultDone;
-  walk.referenceKind = KindBits(first);
+  SelectionCommand walk{};
+  int result = kResultDone;
+  if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, walk, result)) return result;
 
   CommandLine line = StartCommandLine(local, replaceSelection ? kSelectPrefix : kAddPrefix);
   SendChildren(walk, line, replaceSelection);
@@ -64,14 +54,12 @@ int AddChildren(int /*version*/, ServiceLookup lookup, void* local, void* /*serv
 }
 
 int SelectSiblings(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
-  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
-  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
-  if (items == nullptr || interfaceInfo == nullptr) return kResultServiceMissing;
-
-  SelectionReader selection = StartSelectionReader(interfaceInfo);
-  const ItemId first = SelectedItem(selection, 0);
-  if (first == 0) return kResultDone;
-  const std::uint32_t referenceKind = KindBits(first);
+  SelectionCommand command{};
+  int result = kResultDone;
+  if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, command, result)) return result;
+  const ItemInfo* items = command.items;
+  SelectionReader& selection = command.selection;
+  const std::uint32_t referenceKind = command.referenceKind;
   CommandLine line = StartCommandLine(local, kAddPrefix);
 
   for (std::size_t index = 0;; ++index) {
@@ -87,14 +75,12 @@ int SelectSiblings(int /*version*/, ServiceLookup lookup, void* local, void* /*s
 }
 
 int SelectAncestors(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
-  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
-  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
-  if (items == nullptr || interfaceInfo == nullptr) return kResultServiceMissing;
-
-  SelectionReader selection = StartSelectionReader(interfaceInfo);
-  const ItemId first = SelectedItem(selection, 0);
-  if (first == 0) return kResultDone;
-  const std::uint32_t referenceKind = KindBits(first);
+  SelectionCommand command{};
+  int result = kResultDone;
+  if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, command, result)) return result;
+  const ItemInfo* items = command.items;
+  SelectionReader& selection = command.selection;
+  const std::uint32_t referenceKind = command.referenceKind;
   CommandLine line = StartCommandLine(local, kAddPrefix);
 
   for (std::size_t index = 0;; ++index) {

@@ -13,17 +13,14 @@
 #include "module/commands.h"
 #include "selection/command_line.h"
 #include "selection/scratch_array.h"
+#include "selection/selection_command.h"
 #include "selection/selection_reader.h"
 
 namespace {
 
-// Fixed for one command run. The host's local record travels in the command
-// line the walk sends through.
-struct WalkContext {
-  SelectionReader selection;
-  const ItemInfo* items;
-  std::uint32_t referenceKind;
-};
+// Fixed for one command run: the item record, the selection and the reference
+// kind. The host's local record travels in the command line the walk sends through.
+using WalkContext = SelectionCommand;
 
 // The host steps to a child's next sibling only given the parent as well, so a
 // suspended level keeps both, and nothing else.
@@ -141,14 +138,9 @@ void SelectWholeHierarchies(WalkContext& context, CommandLine& line) {
 // Unlike the other selection commands, these two ask for the interface record
 // before the item record.
 int RunWalkCommand(ServiceLookup lookup, void* local, void (*walk)(WalkContext&, CommandLine&)) {
-  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
-  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
-  if (interfaceInfo == nullptr || items == nullptr) return kResultServiceMissing;
-
-  WalkContext context{StartSelectionReader(interfaceInfo), items, 0};
-  const ItemId first = SelectedItem(context.selection, 0);
-  if (first == 0) return kResultDone;
-  context.referenceKind = KindBits(first);
+  WalkContext context{};
+  int result = kResultDone;
+  if (!StartSelectionCommand(lookup, ServiceOrder::InterfaceInfoFirst, context, result)) return result;
 
   CommandLine line = StartCommandLine(local, kAddPrefix);
   walk(context, line);

@@ -10,6 +10,7 @@
 #include "module/commands.h"
 #include "selection/command_line.h"
 #include "selection/scratch_array.h"
+#include "selection/selection_command.h"
 #include "selection/selection_reader.h"
 
 namespace {
@@ -31,14 +32,12 @@ std::size_t CollectParents(const ItemInfo* items, SelectionReader& selection, st
 }
 
 int RunParentCommand(ServiceLookup lookup, void* local, bool replaceSelection) {
-  const auto* items = LookUpService<ItemInfo>(lookup, kItemInfoService);
-  const auto* interfaceInfo = LookUpService<InterfaceInfo>(lookup, kInterfaceInfoService);
-  if (items == nullptr || interfaceInfo == nullptr) return kResultServiceMissing;
-
-  SelectionReader selection = StartSelectionReader(interfaceInfo);
-  const ItemId first = SelectedItem(selection, 0);
-  if (first == 0) return kResultDone;
-  const std::uint32_t referenceKind = KindBits(first);
+  SelectionCommand command{};
+  int result = kResultDone;
+  if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, command, result)) return result;
+  const ItemInfo* items = command.items;
+  SelectionReader& selection = command.selection;
+  const std::uint32_t referenceKind = command.referenceKind;
 
   const std::size_t selectedCount = CountSelected(selection);
   const ScratchArray<ItemId> parents = NewItemArray(selectedCount);
