@@ -57,18 +57,17 @@ int SelectSiblings(int /*version*/, ServiceLookup lookup, void* local, void* /*s
   SelectionCommand command{};
   int result = kResultDone;
   if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, command, result)) return result;
-  const ItemInfo* items = command.items;
-  SelectionReader& selection = command.selection;
-  const std::uint32_t referenceKind = command.referenceKind;
   CommandLine line = StartCommandLine(local, kAddPrefix);
 
   for (std::size_t index = 0;; ++index) {
-    const ItemId entry = SelectedItem(selection, index);
+    const ItemId entry = SelectedItem(command.selection, index);
     if (entry == 0) break;
     // A top-level item's parent is 0; the host lists the top-level items as its children.
-    const ItemId parent = items->parent(entry);
-    for (ItemId sibling = items->firstChild(parent); sibling != 0; sibling = items->nextChild(parent, sibling)) {
-      if (KindBits(sibling) == referenceKind && !IsSelected(selection, sibling)) SendItemLine(line, sibling);
+    const ItemId parent = command.items->parent(entry);
+    for (ItemId sibling = command.items->firstChild(parent); sibling != 0;
+         sibling = command.items->nextChild(parent, sibling)) {
+      if (KindBits(sibling) == command.referenceKind && !IsSelected(command.selection, sibling))
+        SendItemLine(line, sibling);
     }
   }
   return kResultDone;
@@ -78,19 +77,16 @@ int SelectAncestors(int /*version*/, ServiceLookup lookup, void* local, void* /*
   SelectionCommand command{};
   int result = kResultDone;
   if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, command, result)) return result;
-  const ItemInfo* items = command.items;
-  SelectionReader& selection = command.selection;
-  const std::uint32_t referenceKind = command.referenceKind;
   CommandLine line = StartCommandLine(local, kAddPrefix);
 
   for (std::size_t index = 0;; ++index) {
-    const ItemId entry = SelectedItem(selection, index);
+    const ItemId entry = SelectedItem(command.selection, index);
     if (entry == 0) break;
     // The climb stops at the first parent of another kind, even if higher
     // ancestors are of the reference kind again.
-    for (ItemId ancestor = items->parent(entry); ancestor != 0 && KindBits(ancestor) == referenceKind;
-         ancestor = items->parent(ancestor)) {
-      if (!IsSelected(selection, ancestor)) SendItemLine(line, ancestor);
+    for (ItemId ancestor = command.items->parent(entry); ancestor != 0 && KindBits(ancestor) == command.referenceKind;
+         ancestor = command.items->parent(ancestor)) {
+      if (!IsSelected(command.selection, ancestor)) SendItemLine(line, ancestor);
     }
   }
   return kResultDone;

@@ -17,15 +17,14 @@ namespace {
 
 // Walks the entries from the last to the first, so the parent of the last
 // selected item leads. Returns how many parents were kept.
-std::size_t CollectParents(const ItemInfo* items, SelectionReader& selection, std::size_t selectedCount,
-                           std::uint32_t referenceKind, bool skipSelected, ItemId* parents) {
+std::size_t CollectParents(SelectionCommand& command, std::size_t selectedCount, bool skipSelected, ItemId* parents) {
   std::size_t kept = 0;
   for (std::size_t index = selectedCount; index-- > 0;) {
-    const ItemId entry = SelectedItem(selection, index);
+    const ItemId entry = SelectedItem(command.selection, index);
     if (entry == 0) continue;
-    const ItemId parent = items->parent(entry);
-    if (parent == 0 || KindBits(parent) != referenceKind) continue;
-    if (skipSelected && IsSelected(selection, parent)) continue;
+    const ItemId parent = command.items->parent(entry);
+    if (parent == 0 || KindBits(parent) != command.referenceKind) continue;
+    if (skipSelected && IsSelected(command.selection, parent)) continue;
     parents[kept++] = parent;
   }
   return kept;
@@ -35,17 +34,13 @@ int RunParentCommand(ServiceLookup lookup, void* local, bool replaceSelection) {
   SelectionCommand command{};
   int result = kResultDone;
   if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, command, result)) return result;
-  const ItemInfo* items = command.items;
-  SelectionReader& selection = command.selection;
-  const std::uint32_t referenceKind = command.referenceKind;
 
-  const std::size_t selectedCount = CountSelected(selection);
+  const std::size_t selectedCount = CountSelected(command.selection);
   const ScratchArray<ItemId> parents = NewItemArray(selectedCount);
   if (!parents) return kResultDone;
   // Selected parents are kept for a replacing command: the "SelectItem" line
   // would drop them from the selection otherwise.
-  const std::size_t kept =
-      CollectParents(items, selection, selectedCount, referenceKind, !replaceSelection, parents.get());
+  const std::size_t kept = CollectParents(command, selectedCount, !replaceSelection, parents.get());
 
   CommandLine line = StartCommandLine(local, kAddPrefix);
   std::size_t next = 0;
