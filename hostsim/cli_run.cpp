@@ -1,6 +1,10 @@
 #include "hostsim/cli_run.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "hostsim/cli_support.h"
@@ -17,10 +21,29 @@ const OptionSpec kSelectOption{"--select", "NAME|ID", true, "the selection befor
 const OptionSpec kUpdatesOption{"--updates", "MODE", false,
                                 "when sent lines reach the selection: deferred, live or snapshot (default: deferred)"};
 
+const OptionSpec kPatternOption{"--pattern", "TEXT", false, "what the user types into a panel's field"};
+const OptionSpec kKindOption{"--kind", "KIND", false,
+                             "object, light, camera or bone: the user presses 1 to 4 unless it is already chosen"};
+const OptionSpec kKeysOption{"--keys", "KEY", true,
+                             "further keys the user presses: a character, tab, enter, or a code such as 0x64"};
+const OptionSpec kDismissOption{"--dismiss", "", false, "the user cancels the panel instead of confirming it"};
+
 // What a tour step may say; the module and scene are the tour's.
-const std::vector<OptionSpec> kStepOptions = {kSelectOption, kUpdatesOption};
-const std::vector<OptionSpec> kRunOptions = {kModuleOption,  kSceneOption, kContentOption, kSelectOption,
-                                             kUpdatesOption, kJsonOption,  kColorOption};
+const std::vector<OptionSpec> kStepOptions = {kSelectOption, kUpdatesOption, kPatternOption,
+                                              kKindOption,   kKeysOption,    kDismissOption};
+const std::vector<OptionSpec> kRunOptions = {kModuleOption,  kSceneOption,   kContentOption, kSelectOption,
+                                             kUpdatesOption, kPatternOption, kKindOption,    kKeysOption,
+                                             kDismissOption, kJsonOption,    kColorOption};
+
+// The panel's field hands the module at most this many bytes; a longer
+// pattern could only arrive cut short, which would search for something else.
+constexpr std::size_t kLongestPattern = 127;
+
+struct KindKey {
+  const char* name;
+  char key;
+};
+const KindKey kKindKeys[] = {{"object", '1'}, {"light", '2'}, {"camera", '3'}, {"bone", '4'}};
 const std::vector<OptionSpec> kTourOptions = {
     kModuleOption,
     kSceneOption,
@@ -33,7 +56,76 @@ struct RunRecord {
   UpdateMode mode = UpdateMode::Deferred;
   std::vector<std::uint32_t> before, after;
   RunResult result;
+  std::optional<PanelRecord> panel;  // the last the command opened
+  bool scriptedPanel = false;        // the user was told what to do in one
 };
+
+std::uint32_t ParseKey(const std::string& text) {
+  if (text.size() == 1) return static_cast<unsigned char>(text[0]);
+  if (text == "tab") return 9;
+  if (text == "enter") return 13;
+  if (text.size() > 2 && text.size() <= 10 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
+      text.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos)
+    return static_cast<std::uint32_t>(std::strtoul(text.c_str() + 2, nullptr, 16));
+  throw CliError("unknown key '" + text + "' (valid: one character such as 4, tab, enter, or a code such as 0x64)");
+}
+
+// The kind first, as it sits above the field; then the typing, then any
+// further keys; then OK or Cancel.
+PanelUser ScriptedUser(const Options& options) {
+  PanelUser user;
+  if (options.Has("--kind")) {
+    const std::string kind = options.Value("--kind");
+    const auto found = std::find_if(std::begin(kKindKeys), std::end(kKindKeys),
+                                    [&kind](const KindKey& known) { return kind == known.name; });
+    if (found == std::end(kKindKeys))
+      throw CliError("unknown kind '" + kind + "' (valid: object, light, camera, bone)");
+    user.PressesToChoose(static_cast<std::uint32_t>(found->key), static_cast<std::int32_t>(found - kKindKeys));
+  }
+  if (options.Has("--pattern")) {
+    const std::string pattern = options.Value("--pattern");
+    if (pattern.size() > kLongestPattern)
+      throw CliError("--pattern is " + std::to_string(pattern.size()) + " bytes; the panel's field holds at most " +
+                     std::to_string(kLongestPattern));
+    user.Types(pattern);
+  }
+  for (const std::string& key : options.All("--keys")) user.Presses(ParseKey(key));
+  if (!options.Has("--dismiss")) user.Confirms();
+  return user;
+}
+
+bool HasPanelOptions(const Options& options) {
+  return options.Has("--pattern") || options.Has("--kind") || options.Has("--keys") || options.Has("--dismiss");
+}
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t start = text.find_first_not_of(' ');
+  return start == std::string::npos ? "" : text.substr(start, text.find_last_not_of(' ') - start + 1);
+}
+
+// The field and the choice as the user found them.
+std::vector<std::string> ShownValues(const PanelRecord& panel) {
+  std::vector<std::string> shown;
+  for (const ControlRecord& control : panel.shown) {
+    if (control.typeName == kEditControlName) shown.push_back("\"" + control.text + "\"");
+    if (control.typeName == kChoiceControlName && control.choice >= 0 &&
+        static_cast<std::size_t>(control.choice) < control.items.size())
+      shown.push_back(Trimmed(control.items[static_cast<std::size_t>(control.choice)]));
+  }
+  return shown;
+}
+
+// One line: what the panel showed, what the user did, what the module got.
+std::string PanelText(const RunRecord& record) {
+  if (!record.panel) return record.scriptedPanel ? "no panel opened; the panel options had no effect" : "";
+  const PanelRecord& panel = *record.panel;
+  std::string text = "\"" + panel.title + "\" showed ";
+  const std::vector<std::string> shown = ShownValues(panel);
+  text += shown.empty() ? "no field or choice" : JoinedChoices(shown);
+  text += "; " + (panel.userActions.empty() ? std::string("nothing done") : JoinedChoices(panel.userActions));
+  if (panel.openResult) text += "; open returned " + std::to_string(*panel.openResult);
+  return text;
+}
 
 std::vector<std::string> CommandNames(const ModuleLibrary& module) {
   std::vector<std::string> names;
@@ -54,12 +146,17 @@ RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const 
   for (const std::string& name : options.All("--select"))
     record.before.push_back(ResolveItem(loaded.scene, name, loaded.label));
 
+  record.scriptedPanel = HasPanelOptions(options);
+  const PanelUser user = ScriptedUser(options);
+
   Host host(loaded.scene);
   host.SetUpdateMode(record.mode);
+  host.panels().user() = user;
   host.Select(record.before);
   record.before = host.selection();
   record.result = host.Run(module, record.command);
   record.after = host.selection();
+  if (const PanelRecord* panel = host.panels().last()) record.panel = *panel;
   return record;
 }
 
@@ -92,6 +189,8 @@ void PrintRunText(const RunRecord& record, const LoadedScene& loaded, bool color
   if (record.result.messages.empty()) out << "messages: none\n";
   for (const Message& message : record.result.messages)
     out << "message: " << message.text << (message.secondText ? " / " + *message.secondText : "") << "\n";
+  const std::string panel = PanelText(record);
+  if (!panel.empty()) out << "panel: " << panel << "\n";
   for (const std::string& error : record.result.protocolErrors)
     out << (color ? "\033[1;31m" : "") << "protocol error: " << error << (color ? "\033[0m" : "") << "\n";
   out << "selected after: " << NamedSelection(scene, record.after, false) << "\n\n";
@@ -127,6 +226,21 @@ void PrintRunJson(const RunRecord& record, const LoadedScene& loaded, const Modu
     json.EndObject();
   }
   json.EndArray();
+  json.Key("panel");
+  if (record.panel) {
+    json.BeginObject();
+    json.Key("title").String(record.panel->title);
+    json.Key("shown").Strings(ShownValues(*record.panel));
+    json.Key("user").Strings(record.panel->userActions);
+    json.Key("result");
+    if (record.panel->openResult)
+      json.Number(*record.panel->openResult);
+    else
+      json.Null();
+    json.EndObject();
+  } else {
+    json.Null();
+  }
   json.Key("protocolErrors").Strings(record.result.protocolErrors);
   json.Key("before");
   ids(record.before);
@@ -210,6 +324,8 @@ void PrintTranscriptStep(const TourStep& step, const RunRecord& record, const Sc
   for (const std::string& line : record.result.lines) out << "  " << line << "\n";
   for (const Message& message : record.result.messages)
     out << "message: " << message.text << (message.secondText ? " / " + *message.secondText : "") << "\n";
+  const std::string panel = PanelText(record);
+  if (!panel.empty()) out << "panel: " << panel << "\n";
   for (const std::string& error : record.result.protocolErrors) out << "protocol error: " << error << "\n";
   out << "after: " << NamedSelection(scene, record.after, true) << "\n";
 }
@@ -232,8 +348,12 @@ int RunSubcommand(const std::vector<std::string>& arguments, Console& console) {
                       "with the selection before and after marked by each item's place in it.\n",
                       kRunOptions,
                       "\nItems are named as 'hostsim list' shows them: by name, or by id (10000004 or 0x10000004)\n"
-                      "where a name is not unique. Exit status: 0 done, 1 the module broke the host's rules,\n"
-                      "2 the request could not be carried out.\n"},
+                      "where a name is not unique.\n"
+                      "\nA panel the command opens (QZ_Sel_ByName asks for a pattern and a kind) meets a scripted\n"
+                      "user: it chooses --kind, types --pattern (at most 127 bytes), presses --keys in order,\n"
+                      "then confirms, or cancels with --dismiss. Without these it just confirms what is shown.\n"
+                      "\nExit status: 0 done, 1 the module broke the host's rules, 2 the request could not be\n"
+                      "carried out.\n"},
                      console.out);
   }
   const Options options = ParseOptions(arguments, kRunOptions, 1);
@@ -250,12 +370,13 @@ int RunSubcommand(const std::vector<std::string>& arguments, Console& console) {
 
 int TourSubcommand(const std::vector<std::string>& arguments, Console& console) {
   if (WantsHelp(arguments)) {
-    return PrintHelp({"tour [TOUR] [options]",
-                      "Runs a tour: a text file with one 'hostsim run' line a step (COMMAND --select ...\n"
-                      "--updates ...), each on a fresh copy of the scene; '# ...' lines right above a step\n"
-                      "are its caption. Without TOUR, the bundled tour of the bundled demo scene.\n",
-                      kTourOptions},
-                     console.out);
+    return PrintHelp(
+        {"tour [TOUR] [options]",
+         "Runs a tour: a text file with one 'hostsim run' line a step (COMMAND --select ...\n"
+         "--updates ... and the panel options), each on a fresh copy of the scene; '# ...' lines right above a step\n"
+         "are its caption. Without TOUR, the bundled tour of the bundled demo scene.\n",
+         kTourOptions},
+        console.out);
   }
   const Options options = ParseOptions(arguments, kTourOptions, 1);
   const bool color = UseColor(options, console);

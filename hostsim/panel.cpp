@@ -90,6 +90,14 @@ std::string KeyName(std::uint32_t key) {
   return text;
 }
 
+// As a person names the key: "4", "tab", "enter"; others by code.
+std::string KeyLabel(std::uint32_t key) {
+  if (key > 0x20 && key < 0x7F) return std::string(1, static_cast<char>(key));
+  if (key == 9) return "tab";
+  if (key == 13) return "enter";
+  return KeyName(key);
+}
+
 std::int32_t ReadWord(const ControlDescriptor* descriptor, int offset) {
   std::int32_t word;
   std::memcpy(&word, reinterpret_cast<const char*>(descriptor) + offset, sizeof word);
@@ -142,12 +150,17 @@ struct PanelHost::Panel {
 };
 
 PanelUser& PanelUser::Types(std::string text) {
-  steps.push_back({UserStep::Action::Type, std::move(text), 0});
+  steps.push_back({UserStep::Action::Type, std::move(text), 0, std::nullopt});
   return *this;
 }
 
 PanelUser& PanelUser::Presses(std::uint32_t key) {
-  steps.push_back({UserStep::Action::Key, "", key});
+  steps.push_back({UserStep::Action::Key, "", key, std::nullopt});
+  return *this;
+}
+
+PanelUser& PanelUser::PressesToChoose(std::uint32_t key, std::int32_t item) {
+  steps.push_back({UserStep::Action::Key, "", key, item});
   return *this;
 }
 
@@ -452,6 +465,7 @@ int PanelHost::Open(PanelId handle, int flags) {
     result = 1;  // closing from a key handler is this host's OK
   } else {
     panel->Trace(user_.confirms ? "confirm" : "dismiss");
+    panel->data.userActions.push_back(user_.confirms ? "confirmed" : "dismissed");
     result = user_.confirms ? 1 : 0;
   }
   panel->state = Panel::State::Closed;
@@ -460,26 +474,46 @@ int PanelHost::Open(PanelId handle, int flags) {
   return result;
 }
 
+namespace {
+
+bool ChoiceShows(PanelHost::Panel& panel, std::int32_t item) {
+  for (const ControlRecord& control : panel.data.controls) {
+    if (control.typeName == kChoiceControlName) return control.choice == item;
+  }
+  return false;
+}
+
+}  // namespace
+
 void PanelHost::PlayUser(Panel& panel) {
   for (const UserStep& step : user_.steps) {
     if (panel.state != Panel::State::Open) return;
     if (step.action == UserStep::Action::Type) {
       if (panel.focus == nullptr) {
         panel.Trace("type " + Quoted(step.text) + " (no field has focus)");
+        panel.data.userActions.push_back("typed " + Quoted(step.text) + " (no field had focus)");
         continue;
       }
       panel.DataOf(*panel.focus).text = step.text;
       panel.Trace("type " + Quoted(step.text));
+      panel.data.userActions.push_back("typed " + Quoted(step.text));
       continue;
     }
     const std::string key = "key " + KeyName(step.key);
+    if (step.unlessChosen && ChoiceShows(panel, *step.unlessChosen)) {
+      panel.Trace(key + " not needed");
+      continue;
+    }
+    const std::string pressed = "pressed " + KeyLabel(step.key);
     if (panel.keyFunc == nullptr) {
       panel.Trace(key + " (no key handler)");
+      panel.data.userActions.push_back(pressed + " (not handled)");
       continue;
     }
     panel.Trace(key);
     const int handled = panel.keyFunc(&panel, panel.userData, step.key);
     panel.Trace(key + " -> " + std::to_string(handled));
+    panel.data.userActions.push_back(handled != 0 ? pressed : pressed + " (not handled)");
   }
 }
 

@@ -28,6 +28,9 @@ struct UserStep {
   Action action = Action::Key;
   std::string text;       // Type: the focused field then holds exactly this
   std::uint32_t key = 0;  // Key: the code handed to the panel's key handler
+  // Key: skipped when the panel's choice already shows this item, as a user
+  // who sees the right kind leaves it alone.
+  std::optional<std::int32_t> unlessChosen;
 };
 
 // The user every panel of the host meets: the steps in order, then OK or
@@ -38,6 +41,7 @@ struct PanelUser {
 
   PanelUser& Types(std::string text);
   PanelUser& Presses(std::uint32_t key);
+  PanelUser& PressesToChoose(std::uint32_t key, std::int32_t item);
   PanelUser& Confirms();
   PanelUser& Dismisses();
 };
@@ -68,6 +72,9 @@ struct PanelRecord {
   // order: "BorderControl 0 = -5", "panel 2 = 240", "open 3", "key 0x33", ...
   std::vector<std::string> trace;
   std::vector<ControlRecord> shown;  // the controls as the user first saw them
+  // What the user did, for people to read: "pressed 4", "typed \"Arm*\"",
+  // "confirmed"; a key the handler declined ends in " (not handled)".
+  std::vector<std::string> userActions;
   std::optional<int> openResult;
   void* lookupAtOpen = nullptr;    // slot 12 of the services record
   void* userDataAtOpen = nullptr;  // slot 11

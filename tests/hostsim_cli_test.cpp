@@ -49,8 +49,10 @@ const CliCase kCases[] = {
      "\"lines\":[\"SelectItem 10000005\",\"AddToSelection 10000006\",",
      ""},
     {{"run", "QZ_Sel_Child", "--select", "Controls", "--module", "@MODULE"}, 0, "sent 5 lines", ""},
-    {{"run", "QZ_Sel_Child", "--select", "Controls", "--color", "always"}, 0,
-     "\033[1;32m     -     1  10000005  null        IK.Hand.L\033[0m\n", ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--color", "always"},
+     0,
+     "\033[1;32m     -     1  10000005  null        IK.Hand.L\033[0m\n",
+     ""},
     {{"run"}, 2, "", "hostsim run: which command? (valid: QZ_Sel_Child, QZ_Sel_Parent,"},
     {{"run", "QZ_Nope"}, 2, "", "hostsim run: unknown command 'QZ_Nope' (valid: QZ_Sel_Child,"},
     {{"run", "QZ_Sel_Child", "--select", "Nobody"}, 2, "", "hostsim run: no item 'Nobody' in demo_rig.lws (bundled)"},
@@ -80,6 +82,67 @@ const CliCase kCases[] = {
     {{"run", "QZ_Sel_Child", "--content", "relative\\dir"}, 2, "", "is not an absolute Windows path"},
     {{"run", "QZ_Sel_Child", "--module", "@FIXTURE"}, 2, "", "has sync value 0x19941204, expected 0x04121994\n"},
 
+    // The by-name panel, played by the scripted user.
+    {{"run", "QZ_Sel_ByName", "--help"}, 0, "  --kind KIND             object, light, camera or bone", ""},
+    {{"run", "QZ_Sel_ByName", "--select", "Shoulder.L", "--kind", "bone", "--pattern", "*L"},
+     0,
+     "sent 11 lines:\n  EditBones\n  SelectItem 40050001\n  AddToSelection 40060001\n",
+     ""},
+    {{"run", "QZ_Sel_ByName", "--select", "Shoulder.L", "--kind", "bone", "--pattern", "*L"},
+     0,
+     "messages: none\npanel: \"Select By Name(wildcard)\" showed Object, \"\"; pressed 4, typed \"*L\", confirmed; "
+     "open returned 1\nselected after: Shoulder.L, Arm.L, ForeArm.L,",
+     ""},
+    {{"run", "QZ_Sel_ByName", "--kind", "object", "--pattern", "Body.Arm*"},
+     0,
+     "sent 3 lines:\n  EditBones\n  SelectItem 40060001\n  AddToSelection 400B0001\nmessages: none\n"
+     "panel: \"Select By Name(wildcard)\" showed Object, \"\"; typed \"Body.Arm*\", confirmed;",
+     ""},
+    {{"run", "QZ_Sel_ByName", "--kind", "light", "--pattern", "Sun*", "--updates", "live"},
+     0,
+     "sent 1 line:\n  EditLights\nmessage: Not Found\npanel: ",
+     ""},
+    {{"run", "QZ_Sel_ByName", "--select", "Body", "--pattern", "*", "--dismiss"},
+     0,
+     "sent 0 lines\nmessages: none\npanel: \"Select By Name(wildcard)\" showed Object, \"\"; typed \"*\", dismissed; "
+     "open returned 0\nselected after: Body\n",
+     ""},
+    {{"run", "QZ_Sel_ByName", "--keys", "3", "x", "tab", "enter", "--dismiss"},
+     0,
+     "  EditCameras\nmessage: Not Found\npanel: \"Select By Name(wildcard)\" showed Object, \"\"; pressed 3, "
+     "pressed x (not handled), pressed tab, pressed enter; open returned 1\n",
+     ""},
+    {{"run", "QZ_Sel_ByName", "--keys", "0x64", "1"}, 0, "; pressed d; open returned 1\n", ""},
+    {{"run", "QZ_Sel_ByName", "--pattern", std::string(127, '?'), "--json"},
+     0,
+     "\"messages\":[{\"text\":\"Not Found\",\"second\":null}],\"panel\":{\"title\":\"Select By Name(wildcard)\","
+     "\"shown\":[\"Object\",\"\\\"\\\"\"],\"user\":[\"typed \\\"" +
+         std::string(127, '?') + "\\\"\",\"confirmed\"],\"result\":1}",
+     ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--json"}, 0, "\"panel\":null,", ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--kind", "bone"},
+     0,
+     "panel: no panel opened; the panel options had no effect\n",
+     ""},
+    {{"run", "QZ_Sel_ByName", "--kind", "dragon"},
+     2,
+     "",
+     "hostsim run: unknown kind 'dragon' (valid: object, light, camera, bone)\n"},
+    {{"run", "QZ_Sel_ByName", "--kind", "Bone"}, 2, "", "unknown kind 'Bone'"},
+    {{"run", "QZ_Sel_ByName", "--keys", "1", "escape"},
+     2,
+     "",
+     "hostsim run: unknown key 'escape' (valid: one character such as 4, tab, enter, or a code such as 0x64)\n"},
+    {{"run", "QZ_Sel_ByName", "--keys", "0x100000000"}, 2, "", "unknown key '0x100000000'"},
+    {{"run", "QZ_Sel_ByName", "--keys", "0xg"}, 2, "", "unknown key '0xg'"},
+    {{"run", "QZ_Sel_ByName", "--keys", ""}, 2, "", "unknown key ''"},
+    {{"run", "QZ_Sel_ByName", "--pattern", std::string(128, 'a')},
+     2,
+     "",
+     "hostsim run: --pattern is 128 bytes; the panel's field holds at most 127\n"},
+    {{"run", "QZ_Sel_ByName", "--pattern"}, 2, "", "option --pattern needs a value (TEXT)"},
+    {{"run", "QZ_Sel_ByName", "--dismiss=yes"}, 2, "", "option --dismiss takes no value"},
+
     {{"list"}, 0, "demo_rig.lws (bundled), 54 items: 8 loaded objects, 10 nulls, 31 bones, 3 lights, 2 cameras\n", ""},
     {{"list", "--json"},
      0,
@@ -88,6 +151,14 @@ const CliCase kCases[] = {
     {{"list", "extra"}, 2, "", "hostsim list: unexpected argument 'extra' (this command takes options only)"},
 
     {{"validate", "@MODULE", "--seed", "5", "--scenes", "2"}, 0, "with seed 5 (repeat with --seed 5)", ""},
+    {{"validate", "@MODULE", "--seed", "5", "--scenes", "2"},
+     0,
+     "PASS  panel             QZ_Sel_ByName      demo_rig.lws and 2 random scenes: ",
+     ""},
+    {{"validate", "@MODULE", "--seed", "5", "--scenes", "2"},
+     0,
+     "SKIP  panel             QZ_Sel_Child       opens no panel\n",
+     ""},
     {{"validate", "@FIXTURE", "--only-failed"}, 1, "FAIL  load ", ""},
     {{"validate", "@FIXTURE", "--json"}, 1, "\"check\":\"load\",\"status\":\"failed\"", ""},
     {{"validate"}, 2, "", "hostsim validate: which module file? (hostsim validate MODULE)"},
@@ -151,7 +222,9 @@ TEST(HostsimProgram, ATourFileWithAMistakeNamesItsLine) {
       "tour.txt", "# fine\nQZ_Sel_Child --select Controls\n\nQZ_Sel_Child --select \"Light Rig\" --frob\n");
   const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"tour", path, "--transcript"});
   EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, "hostsim tour: " + path + ":4: unknown option '--frob' (valid: --select, --updates)\n");
+  EXPECT_EQ(result.err,
+            "hostsim tour: " + path +
+                ":4: unknown option '--frob' (valid: --select, --updates, --pattern, --kind, --keys, --dismiss)\n");
   std::remove(path.c_str());
 }
 
@@ -191,11 +264,11 @@ TEST(DemoTour, TheProgramPrintsTheSameTranscript) {
 TEST(DemoTour, EveryStepShowsItsCaptionAndTree) {
   const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"tour", "--color", "never"});
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_NE(result.out.find("== step 1 of 11\nChildren: from the Controls null to the five control nulls under it.\n"
+  EXPECT_NE(result.out.find("== step 1 of 14\nChildren: from the Controls null to the five control nulls under it.\n"
                             "$ hostsim run QZ_Sel_Child --select Controls\n"),
             std::string::npos)
       << result.out;
-  EXPECT_NE(result.out.find("== step 11 of 11\n"), std::string::npos);
+  EXPECT_NE(result.out.find("== step 14 of 14\n"), std::string::npos);
   EXPECT_EQ(result.out.find("\033["), std::string::npos) << "colour when asked for none";
 }
 
