@@ -1,5 +1,6 @@
 #include "hostsim/validate.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -61,7 +62,27 @@ struct Scenario {
   Faults faults;
   int expectedCode = 0;
   bool expectSilent = false;  // no line and no message
+  // Further rules of one check; an empty answer means the run kept them.
+  std::function<std::string(Host& host, const RunResult& result)> verify;
 };
+
+// What the user does in any panel a command opens, taken in turn by the runs
+// of every check: each kind, wildcards, the object.bone form, a name nothing
+// has, the longest pattern the field takes, keys the panel leaves alone,
+// enter, and a cancel.
+PanelUser ScriptedUser(std::size_t run) {
+  switch (run % 9) {
+    case 0: return PanelUser().Presses('1').Types("*").Confirms();
+    case 1: return PanelUser().Presses('2').Types("*").Confirms();
+    case 2: return PanelUser().Presses('3').Types("?*").Confirms();
+    case 3: return PanelUser().Presses('4').Types("*").Confirms();
+    case 4: return PanelUser().Types("*.*").Confirms();
+    case 5: return PanelUser().Presses('4').Types("no item has this name").Presses('5').Presses(0x1B).Confirms();
+    case 6: return PanelUser().Types(std::string(127, '*')).Confirms();
+    case 7: return PanelUser().Presses('\t').Types("?").Presses('\r');
+    default: return PanelUser().Presses('2').Types("*").Dismisses();
+  }
+}
 
 }  // namespace
 
@@ -93,18 +114,20 @@ class Validation {
   // Every command of the module through its scenarios; one result each,
   // naming the first run that broke the contract.
   void RunScenarios(const std::string& label,
-                    const std::function<std::vector<Scenario>(const std::string& command)>& scenariosOf) {
+                    const std::function<std::vector<Scenario>(const std::string& command)>& scenariosOf,
+                    const char* whenNone = "nothing known to check for this command") {
     if (!NeedModule()) return;
     for (const CommandInfo& command : module->commands()) {
       const std::vector<Scenario> scenarios = scenariosOf(command.name);
       if (scenarios.empty()) {
-        Report(CheckStatus::Skipped, "nothing known to check for this command", command.name);
+        Report(CheckStatus::Skipped, whenNone, command.name);
         continue;
       }
       std::size_t failures = 0;
       CheckResult first;
-      for (const Scenario& scenario : scenarios) {
-        const std::string problem = RunOne(command, scenario);
+      for (std::size_t index = 0; index < scenarios.size(); ++index) {
+        const Scenario& scenario = scenarios[index];
+        const std::string problem = RunOne(command, scenario, ScriptedUser(index));
         if (problem.empty() || failures++ > 0) continue;
         first.check = current->name;
         first.status = CheckStatus::Failed;
@@ -131,7 +154,7 @@ class Validation {
   }
 
  private:
-  std::string RunOne(const CommandInfo& command, const Scenario& scenario) {
+  std::string RunOne(const CommandInfo& command, const Scenario& scenario, const PanelUser& user) {
     std::snprintf(g_step, sizeof g_step, "check %s, %s on %s%s, %s updates", current->name, command.name.c_str(),
                   scenario.sceneLabel.c_str(),
                   scenario.seed ? (" (seed " + std::to_string(*scenario.seed) + ")").c_str() : "",
@@ -139,6 +162,7 @@ class Validation {
     Host host(*scenario.scene);
     host.SetUpdateMode(scenario.mode);
     host.faults() = scenario.faults;
+    host.panels().user() = user;
     host.Select(scenario.selection);
     const RunResult result = host.Run(command.activate);
     g_step[0] = '\0';
@@ -147,7 +171,7 @@ class Validation {
       return "returned " + std::to_string(result.code) + ", expected " + std::to_string(scenario.expectedCode);
     if (scenario.expectSilent && !result.lines.empty()) return "sent '" + result.lines.front() + "'";
     if (scenario.expectSilent && !result.messages.empty()) return "showed '" + result.messages.front().text + "'";
-    return "";
+    return scenario.verify ? scenario.verify(host, result) : "";
   }
 };
 
@@ -180,6 +204,29 @@ std::vector<Scenario> DemoScenarios(const Validation& validation, bool thorough,
       scenario.mode = mode;
       scenario.faults = faults;
       scenarios.push_back(std::move(scenario));
+    }
+  }
+  return scenarios;
+}
+
+// Scene i from seed + i, with `picks` random selections, in every mode.
+std::vector<Scenario> RandomScenarios(const Validation& validation, int picks) {
+  std::vector<Scenario> scenarios;
+  for (int index = 0; index < validation.options.randomScenes; ++index) {
+    const std::uint64_t seed = validation.options.seed + static_cast<std::uint64_t>(index);
+    auto scene = std::make_shared<const Scene>(RandomScene(seed));
+    SplitMix64 random(seed ^ 0x5E1EC7u);
+    for (int pick = 0; pick < picks; ++pick) {
+      const std::vector<std::uint32_t> selection = RandomSelection(*scene, random);
+      for (const UpdateMode mode : kModes) {
+        Scenario scenario;
+        scenario.scene = scene;
+        scenario.sceneLabel = "random scene";
+        scenario.seed = seed;
+        scenario.selection = selection;
+        scenario.mode = mode;
+        scenarios.push_back(std::move(scenario));
+      }
     }
   }
   return scenarios;
@@ -313,24 +360,7 @@ void CheckDemoScene(Validation& validation) {
 }
 
 void CheckRandomScenes(Validation& validation) {
-  std::vector<Scenario> scenarios;
-  for (int index = 0; index < validation.options.randomScenes; ++index) {
-    const std::uint64_t seed = validation.options.seed + static_cast<std::uint64_t>(index);
-    auto scene = std::make_shared<const Scene>(RandomScene(seed));
-    SplitMix64 random(seed ^ 0x5E1EC7u);
-    for (int pick = 0; pick < 4; ++pick) {
-      const std::vector<std::uint32_t> selection = RandomSelection(*scene, random);
-      for (const UpdateMode mode : kModes) {
-        Scenario scenario;
-        scenario.scene = scene;
-        scenario.sceneLabel = "random scene";
-        scenario.seed = seed;
-        scenario.selection = selection;
-        scenario.mode = mode;
-        scenarios.push_back(std::move(scenario));
-      }
-    }
-  }
+  const std::vector<Scenario> scenarios = RandomScenarios(validation, 4);
   validation.RunScenarios(std::to_string(validation.options.randomScenes) + " random scenes from seed " +
                               std::to_string(validation.options.seed),
                           [&scenarios](const std::string&) { return scenarios; });
@@ -346,6 +376,83 @@ void CheckNullNames(Validation& validation) {
   Faults faults;
   faults.nullNames = true;
   validation.RunScenarios(kDemoSceneName, [&](const std::string&) { return DemoScenarios(validation, false, faults); });
+}
+
+// ---- panels -------------------------------------------------------------------
+
+struct PanelValues {
+  std::string text;
+  std::int32_t choice = 0;
+  bool operator==(const PanelValues& other) const { return text == other.text && choice == other.choice; }
+};
+
+PanelValues ValuesOf(const std::vector<ControlRecord>& controls) {
+  PanelValues values;
+  for (const ControlRecord& control : controls) {
+    if (control.typeName == kEditControlName) values.text = control.text;
+    if (control.typeName == kChoiceControlName) values.choice = control.choice;
+  }
+  return values;
+}
+
+std::string Describe(const PanelValues& values) {
+  return "\"" + values.text + "\" with item " + std::to_string(values.choice);
+}
+
+bool Selects(const std::string& line) {
+  return line.compare(0, 11, "SelectItem ") == 0 || line.compare(0, 15, "AddToSelection ") == 0;
+}
+
+// The rules a panel run must keep. `remembered` is what the last confirmed
+// panel held, which the next one must show: the module keeps it, and a
+// dismissed panel must leave it alone.
+std::string PanelRules(Host& host, const RunResult& result, std::optional<PanelValues>& remembered) {
+  const PanelRecord* panel = host.panels().last();
+  if (panel == nullptr) return "opened no panel this time";
+  if (!panel->openResult) return "never opened the panel it created";
+  const PanelValues shown = ValuesOf(panel->shown);
+  if (remembered && !(shown == *remembered))
+    return "the panel showed " + Describe(shown) + ", not the last confirmed " + Describe(*remembered);
+  if (*panel->openResult == 0) {
+    if (!result.lines.empty()) return "sent '" + result.lines.front() + "' after the panel was dismissed";
+    if (!result.messages.empty()) return "showed '" + result.messages.front().text + "' after the panel was dismissed";
+    return "";
+  }
+  remembered = ValuesOf(panel->controls);
+  const bool selected = std::any_of(result.lines.begin(), result.lines.end(), Selects);
+  for (const Message& message : result.messages) {
+    if (message.text != "Not Found" || message.secondText) return "showed '" + message.text + "'";
+  }
+  if (selected && !result.messages.empty()) return "showed 'Not Found' but selected items";
+  if (!selected && result.messages.size() != 1) return "selected nothing without showing 'Not Found' once";
+  return "";
+}
+
+bool OpensPanel(const Validation& validation, const std::string& command) {
+  const CommandInfo* info = validation.module->Find(command);
+  Host host(*validation.demo);
+  host.panels().user() = PanelUser().Dismisses();
+  host.Run(info->activate);
+  return host.panels().createCalls() > 0;
+}
+
+void CheckPanel(Validation& validation) {
+  if (!validation.NeedModule()) return;
+  std::vector<Scenario> scenes = DemoScenarios(validation, false, {});
+  for (Scenario& scenario : RandomScenarios(validation, 1)) scenes.push_back(std::move(scenario));
+  validation.RunScenarios(
+      std::string(kDemoSceneName) + " and " + std::to_string(validation.options.randomScenes) + " random scenes",
+      [&validation, &scenes](const std::string& command) {
+        if (!OpensPanel(validation, command)) return std::vector<Scenario>();
+        auto remembered = std::make_shared<std::optional<PanelValues>>();
+        std::vector<Scenario> scenarios = scenes;
+        for (Scenario& scenario : scenarios)
+          scenario.verify = [remembered](Host& host, const RunResult& result) {
+            return PanelRules(host, result, *remembered);
+          };
+        return scenarios;
+      },
+      "opens no panel");
 }
 
 const std::vector<Check> kChecks = {
@@ -381,6 +488,13 @@ const std::vector<Check> kChecks = {
      "The demo runs again with the host giving no name and no file name (null): no crash, result "
      "0, no protocol error.",
      CheckNullNames},
+    {"panel",
+     "A command that opens a panel meets a scripted user who types, presses keys, confirms or "
+     "dismisses, on the demo scene and on random scenes, in every update mode: the panel is "
+     "destroyed before the command returns; dismissed, nothing is sent or shown; confirmed, "
+     "'Not Found' is shown exactly when nothing was selected; each panel first shows what the "
+     "last confirmed one held.",
+     CheckPanel},
 };
 
 }  // namespace

@@ -37,7 +37,7 @@ std::vector<const CheckResult*> Failures(const std::vector<CheckResult>& results
 
 TEST(Validate, TheBuiltModulePassesEveryCheck) {
   const std::vector<CheckResult> results = ValidateFile(qztest::Module().path());
-  ASSERT_EQ(results.size(), 5u + 5u * 11u);
+  ASSERT_EQ(results.size(), 5u + 6u * 11u);
   for (const CheckResult* failure : Failures(results))
     ADD_FAILURE() << failure->check << " " << failure->command << ": " << failure->message;
 }
@@ -57,6 +57,7 @@ const BrokenModule kBrokenModules[] = {
      "protocol error: line 'AddToSelection 0x10000000': item id must be 1 to 8 hex digits"},
     {"broken_stale", "demo-scene", "QZ_Sel_Child", "live",
      "a selection list the host had already replaced (the module kept the list pointer across a change)"},
+    {"broken_dismiss", "panel", "QZ_Sel_ByName", "live", "sent 'EditObjects' after the panel was dismissed"},
 };
 
 TEST(Validate, CatchesEachDeliberatelyBrokenModule) {
@@ -77,7 +78,10 @@ TEST(Validate, CatchesEachDeliberatelyBrokenModule) {
       // The other ten commands of the fixture keep the contract.
       for (const CheckResult* failure : failures) EXPECT_EQ(failure->command, broken.command) << failure->check;
       EXPECT_EQ(first->scene, "demo_rig.lws");
-      EXPECT_FALSE(first->selection.empty());
+      // Random selections may be empty; the demo-scene runs include every single item.
+      if (first->check == "demo-scene") {
+        EXPECT_FALSE(first->selection.empty());
+      }
     } else {
       // Nothing else can be checked of a module the host would not load.
       for (const CheckResult& result : results) {
