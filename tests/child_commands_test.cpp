@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/module_fixture.h"
+#include "tests/support/rig_scene.h"
 
 namespace {
 
@@ -13,33 +14,8 @@ using hostsim::Host;
 using hostsim::UpdateMode;
 using qztest::Lines;
 
-// Body (object 10000000)
-//   Arm.L (null 10000001)
-//     Hand.L (null 10000002)
-//   Key (light 20000000)
-//   Arm.R (null 10000003)
-//     Lamp (light 20000001)
-//       Prop (object 10000004)
-//   Leg (null 10000005)
-// Camera (30000000), Side (camera 30000001)
-hostsim::Scene Rig() {
-  hostsim::Scene scene;
-  const auto body = scene.AddObject("Body");
-  const auto armL = scene.AddNull("Arm.L", body);
-  scene.AddNull("Hand.L", armL);
-  scene.AddLight("Key", body);
-  const auto armR = scene.AddNull("Arm.R", body);
-  const auto lamp = scene.AddLight("Lamp", armR);
-  scene.AddObject("Prop", lamp);
-  scene.AddNull("Leg", body);
-  scene.AddCamera("Camera");
-  scene.AddCamera("Side");
-  return scene;
-}
-
-constexpr std::uint32_t kBody = 0x10000000, kArmL = 0x10000001, kHandL = 0x10000002, kArmR = 0x10000003,
-                        kProp = 0x10000004, kLeg = 0x10000005, kKey = 0x20000000, kLamp = 0x20000001,
-                        kCamera = 0x30000000;
+using qztest::Rig;
+using namespace qztest::rig;
 
 struct Case {
   const char* name;

@@ -1,0 +1,196 @@
+#include "bench/bench_tables.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qzbench {
+
+const std::vector<CommandTraits> kBenchCommands = {
+    {"QZ_Sel_Child", true, true},        {"QZ_Add_Child", true, true},      {"QZ_Sel_Sibling", true, true},
+    {"QZ_Sel_Throwback", true, true},    {"QZ_Sel_Parent", true, false},    {"QZ_Add_Parent", true, false},
+    {"QZ_Sel_Descendant", true, true},   {"QZ_Sel_Hierarchy", true, false}, {"QZ_Sel_AllNulls", false, false},
+    {"QZ_Sel_AllObjects", false, false},
+};
+
+namespace {
+
+constexpr std::size_t kTableSizes[] = {1000, 10000, 100000, 1000000};
+
+struct Family {
+  const BenchCase* first;
+  std::vector<const BenchCase*> bySize;  // in the order of kTableSizes; null where not run
+};
+
+std::vector<Family> Families(const Cases& cases) {
+  std::vector<Family> families;
+  std::map<std::string, std::size_t> index;
+  for (const auto& c : cases) {
+    const std::string family = FamilyName(*c);
+    auto found = index.find(family);
+    if (found == index.end()) {
+      found = index.emplace(family, families.size()).first;
+      families.push_back(Family{c.get(), std::vector<const BenchCase*>(std::size(kTableSizes), nullptr)});
+    }
+    for (std::size_t column = 0; column < std::size(kTableSizes); ++column)
+      if (kTableSizes[column] == c->size) families[found->second].bySize[column] = c.get();
+  }
+  return families;
+}
+
+double Seconds(const Results& results, const BenchCase& c, const char* variant) {
+  const auto found = results.find(CaseName(c) + "/" + variant);
+  return found == results.end() ? -1 : found->second;
+}
+
+double NanosecondsPerItem(double seconds, const BenchCase& c) {
+  return seconds * 1e9 / static_cast<double>(c.visited == 0 ? 1 : c.visited);
+}
+
+void PrintRule(int width) {
+  for (int column = 0; column < width; ++column) std::putchar('-');
+  std::putchar('\n');
+}
+
+void PrintTimeTable(const std::vector<Family>& families, const Results& results, hostsim::UpdateMode mode) {
+  std::printf("\nTime per item visited (ns), %s mode; spread = (max - min) / min over the sizes run\n",
+              hostsim::UpdateModeName(mode));
+  std::printf("%-18s %-9s %-4s %9s %9s %9s %9s %8s %10s %11s\n", "command", "shape", "sel", "10^3", "10^4", "10^5",
+              "10^6", "spread", "calls/item", "visited");
+  PrintRule(104);
+  int flat = 0, total = 0;
+  std::vector<std::string> outside;
+  for (const Family& family : families) {
+    const BenchCase& head = *family.first;
+    if (head.mode != mode) continue;
+    std::printf("%-18s %-9s %-4s", head.command->name, ShapeName(head.shape), PickName(head.pick));
+    double low = 0, high = 0;
+    const BenchCase* largest = nullptr;
+    for (const BenchCase* c : family.bySize) {
+      const double seconds = c == nullptr ? -1 : Seconds(results, *c, "module");
+      if (c == nullptr) {
+        std::printf(" %9s", "");
+      } else if (c->skipped) {
+        std::printf(" %9s", "(budget)");
+      } else if (seconds < 0) {
+        std::printf(" %9s", "(error)");
+      } else {
+        const double perItem = NanosecondsPerItem(seconds, *c);
+        std::printf(" %9.2f", perItem);
+        low = low == 0 ? perItem : std::min(low, perItem);
+        high = std::max(high, perItem);
+        largest = c;
+      }
+    }
+    if (largest == nullptr) {
+      std::printf("\n");
+      continue;
+    }
+    const double spread = low > 0 ? (high - low) / low * 100 : 0;
+    ++total;
+    if (spread <= 30) {
+      ++flat;
+    } else {
+      outside.push_back(FamilyName(head));
+    }
+    std::printf(
+        " %7.0f%% %10.2f %11llu\n", spread,
+        static_cast<double>(largest->calls.Total()) / static_cast<double>(largest->visited ? largest->visited : 1),
+        static_cast<unsigned long long>(largest->visited));
+  }
+  std::printf("within 30%%: %d of %d\n", flat, total);
+  for (const std::string& name : outside) std::printf("  outside: %s\n", name.c_str());
+}
+
+void PrintOverheadTable(const std::vector<Family>& families, const Results& results) {
+  std::printf("\nModule over its replayed host calls (deferred mode): module / replay - 1\n");
+  std::printf("%-18s %-9s %-4s %9s %9s %9s %9s %14s\n", "command", "shape", "sel", "10^3", "10^4", "10^5", "10^6",
+              "replay ns/item");
+  PrintRule(88);
+  double worst = -1e9;
+  for (const Family& family : families) {
+    const BenchCase& head = *family.first;
+    if (head.mode != hostsim::UpdateMode::Deferred) continue;
+    std::printf("%-18s %-9s %-4s", head.command->name, ShapeName(head.shape), PickName(head.pick));
+    double replayPerItem = -1;
+    for (const BenchCase* c : family.bySize) {
+      const double module = c == nullptr ? -1 : Seconds(results, *c, "module");
+      const double replay = c == nullptr ? -1 : Seconds(results, *c, "replay");
+      if (module <= 0 || replay <= 0) {
+        std::printf(" %9s", c != nullptr && c->skipped ? "(budget)" : "");
+        continue;
+      }
+      const double overhead = (module / replay - 1) * 100;
+      worst = std::max(worst, overhead);
+      replayPerItem = NanosecondsPerItem(replay, *c);
+      std::printf(" %8.1f%%", overhead);
+    }
+    if (replayPerItem >= 0) std::printf(" %14.2f", replayPerItem);
+    std::printf("\n");
+  }
+  if (worst > -1e9) std::printf("largest overhead: %.1f%%\n", worst);
+}
+
+}  // namespace
+
+std::string CaseName(const BenchCase& c) {
+  return std::string(c.command->name) + "/" + ShapeName(c.shape) + "/" + std::to_string(c.size) + "/" +
+         PickName(c.pick) + "/" + hostsim::UpdateModeName(c.mode);
+}
+
+std::string FamilyName(const BenchCase& c) {
+  return std::string(c.command->name) + "/" + ShapeName(c.shape) + "/" + PickName(c.pick) + "/" +
+         hostsim::UpdateModeName(c.mode);
+}
+
+std::uint64_t ItemsVisited(const hostsim::CallCounts& calls) {
+  return calls.itemInfo[0] + calls.itemInfo[1] + calls.itemInfo[2] + calls.itemInfo[3] + calls.itemInfo[4];
+}
+
+void SetItemCounters(benchmark::State& state, const BenchCase& c) {
+  const double visited = static_cast<double>(c.visited == 0 ? 1 : c.visited);
+  state.counters["visited"] = visited;
+  state.counters["calls/item"] = static_cast<double>(c.calls.Total()) / visited;
+  // Seconds per item, shown by the library as a time.
+  state.counters["per_item"] =
+      benchmark::Counter(visited, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void CollectingReporter::ReportRuns(const std::vector<Run>& runs) {
+  for (const Run& run : runs) {
+    if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
+    // With repetitions the quickest counts: on a shared machine noise only ever adds time.
+    const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+    const auto found = results_.find(run.run_name.function_name);
+    if (found == results_.end() || seconds < found->second) results_[run.run_name.function_name] = seconds;
+  }
+  ConsoleReporter::ReportRuns(runs);
+}
+
+void PrintCommandTables(const Cases& cases, const Results& results) {
+  const std::vector<Family> families = Families(cases);
+  PrintTimeTable(families, results, hostsim::UpdateMode::Deferred);
+  PrintTimeTable(families, results, hostsim::UpdateMode::Live);
+  PrintOverheadTable(families, results);
+}
+
+void WriteCommandData(const std::string& path, const Cases& cases, const Results& results) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) {
+    std::perror(path.c_str());
+    return;
+  }
+  std::fprintf(file,
+               "# command\tshape\tselection\tmode\tsize\tvisited\tcalls\tmodule_ns_per_item\treplay_ns_per_item\n");
+  for (const auto& c : cases) {
+    const double module = Seconds(results, *c, "module");
+    if (module < 0) continue;
+    const double replay = Seconds(results, *c, "replay");
+    std::fprintf(file, "%s\t%s\t%s\t%s\t%zu\t%llu\t%llu\t%.3f\t%.3f\n", c->command->name, ShapeName(c->shape),
+                 PickName(c->pick), hostsim::UpdateModeName(c->mode), c->size,
+                 static_cast<unsigned long long>(c->visited), static_cast<unsigned long long>(c->calls.Total()),
+                 NanosecondsPerItem(module, *c), replay < 0 ? -1.0 : NanosecondsPerItem(replay, *c));
+  }
+  std::fclose(file);
+}
+
+}  // namespace qzbench

@@ -1,0 +1,70 @@
+// The command benchmark's cases and what it prints: per command, shape and
+// selection, the time per item visited at each scene size and the module's
+// time over the replayed floor.
+#ifndef QZ_BENCH_BENCH_TABLES_H
+#define QZ_BENCH_BENCH_TABLES_H
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/scene_shapes.h"
+#include "hostsim/host.h"
+
+namespace qzbench {
+
+struct CommandTraits {
+  const char* name;
+  bool readsSelection;  // the scene-wide commands run once per scene
+  bool liveDiffers;     // walks the live list, so lines applied at once change its work
+};
+extern const std::vector<CommandTraits> kBenchCommands;
+
+struct BenchCase {
+  const CommandTraits* command = nullptr;
+  Shape shape = Shape::Wide;
+  std::size_t size = 0;
+  Pick pick = Pick::One;
+  hostsim::UpdateMode mode = hostsim::UpdateMode::Deferred;
+  bool skipped = false;     // a smaller size of this case was over budget
+  bool overBudget = false;  // its one planning run took longer than the budget
+  double plannedSeconds = 0;
+  hostsim::CallCounts calls;
+  std::uint64_t visited = 0;
+  std::int64_t iterations = 0;
+  std::string error;  // a protocol error of the planning run
+};
+
+std::string CaseName(const BenchCase& c);    // command/shape/size/selection/mode
+std::string FamilyName(const BenchCase& c);  // the same without the size
+
+// Steps the command took through the scene: calls of the item record's
+// navigation slots (first, next, first child, next child, parent).
+std::uint64_t ItemsVisited(const hostsim::CallCounts& calls);
+
+void SetItemCounters(benchmark::State& state, const BenchCase& c);
+
+// Benchmark name -> seconds per iteration, of the runs that completed.
+using Results = std::map<std::string, double>;
+
+class CollectingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override;
+  const Results& results() const { return results_; }
+
+ private:
+  Results results_;
+};
+
+using Cases = std::vector<std::unique_ptr<BenchCase>>;
+void PrintCommandTables(const Cases& cases, const Results& results);
+// Tab-separated, one line per case and size, for the plot.
+void WriteCommandData(const std::string& path, const Cases& cases, const Results& results);
+
+}  // namespace qzbench
+
+#endif  // QZ_BENCH_BENCH_TABLES_H

@@ -1,0 +1,229 @@
+#include "bench/call_trace.h"
+
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+namespace qzbench {
+
+namespace {
+
+// ---- timing ------------------------------------------------------------------
+
+// Host::Run takes a plain routine, so the timed one reaches its target here.
+ActivateFunc g_timedTarget = nullptr;
+double g_elapsedSeconds = 0;
+
+int TimedActivation(int version, ServiceLookup lookup, void* local, void* serverData) {
+  const auto start = std::chrono::steady_clock::now();
+  const int result = g_timedTarget(version, lookup, local, serverData);
+  g_elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return result;
+}
+
+// ---- recording -----------------------------------------------------------------
+
+enum Service : int { kItems, kInterface, kObjects, kMessages, kOther };
+
+struct Recorder {
+  ActivateFunc target = nullptr;
+  CallTrace* trace = nullptr;
+  std::size_t maxCalls = 0;
+  ServiceLookup lookup = nullptr;
+  const LayoutGeneric* local = nullptr;
+  const ItemInfo* items = nullptr;
+  const InterfaceInfo* interfaceInfo = nullptr;
+  const ObjectInfo* objects = nullptr;
+  const MessageFuncs* messages = nullptr;
+  // What the module is given instead: the same slots, each noting the call first.
+  ItemInfo proxyItems{};
+  InterfaceInfo proxyInterface{};
+  ObjectInfo proxyObjects{};
+  MessageFuncs proxyMessages{};
+  LayoutGeneric proxyLocal{};
+};
+Recorder g_recorder;
+
+std::uint32_t KeepText(const char* text) {
+  CallText copy{};
+  if (text != nullptr) std::strncpy(copy.data(), text, copy.size() - 1);
+  g_recorder.trace->texts.push_back(copy);
+  return static_cast<std::uint32_t>(g_recorder.trace->texts.size() - 1);
+}
+
+void Note(HostSlot slot, ItemId first = 0, ItemId second = 0, int kind = 0, const char* text = nullptr) {
+  CallTrace& trace = *g_recorder.trace;
+  if (trace.calls.size() >= g_recorder.maxCalls) {
+    trace.complete = false;
+    return;
+  }
+  const std::uint32_t textIndex = text != nullptr ? KeepText(text) : 0;
+  trace.calls.push_back(HostCall{first, second, slot, kind, textIndex});
+}
+
+ItemId RecordFirst(ItemKind kind, ItemId scope) {
+  Note(HostSlot::FirstItem, scope, 0, kind);
+  return g_recorder.items->first(kind, scope);
+}
+ItemId RecordNext(ItemId item) {
+  Note(HostSlot::NextItem, item);
+  return g_recorder.items->next(item);
+}
+ItemId RecordFirstChild(ItemId parent) {
+  Note(HostSlot::FirstChild, parent);
+  return g_recorder.items->firstChild(parent);
+}
+ItemId RecordNextChild(ItemId parent, ItemId previous) {
+  Note(HostSlot::NextChild, parent, previous);
+  return g_recorder.items->nextChild(parent, previous);
+}
+ItemId RecordParent(ItemId item) {
+  Note(HostSlot::Parent, item);
+  return g_recorder.items->parent(item);
+}
+const char* RecordName(ItemId item) {
+  Note(HostSlot::Name, item);
+  return g_recorder.items->name(item);
+}
+unsigned RecordFlags(ItemId item) {
+  Note(HostSlot::ItemFlags, item);
+  return g_recorder.interfaceInfo->itemFlags(item);
+}
+const char* RecordFileName(ItemId object) {
+  Note(HostSlot::FileName, object);
+  return g_recorder.objects->fileName(object);
+}
+int RecordPointCount(ItemId object) {
+  Note(HostSlot::PointCount, object);
+  return g_recorder.objects->pointCount(object);
+}
+void RecordMessage(const char* text, const char* secondText) {
+  Note(HostSlot::Message, 0, 0, 0, text);
+  g_recorder.messages->info(text, secondText);
+}
+int RecordEvaluate(void* context, const char* line) {
+  Note(HostSlot::Evaluate, 0, 0, 0, line);
+  return g_recorder.local->evaluate(context, line);
+}
+
+Service ServiceOf(const char* name) {
+  if (name == nullptr) return kOther;
+  if (std::strcmp(name, kItemInfoService) == 0) return kItems;
+  if (std::strcmp(name, kInterfaceInfoService) == 0) return kInterface;
+  if (std::strcmp(name, kObjectInfoService) == 0) return kObjects;
+  if (std::strcmp(name, kMessageService) == 0) return kMessages;
+  return kOther;
+}
+
+void* RecordLookup(const char* name, int useMode) {
+  const Service service = ServiceOf(name);
+  Note(HostSlot::Lookup, 0, 0, service, name);
+  void* record = g_recorder.lookup(name, useMode);
+  if (record == nullptr) return nullptr;
+  Recorder& r = g_recorder;
+  switch (service) {
+    case kItems:
+      r.items = static_cast<const ItemInfo*>(record);
+      r.proxyItems = *r.items;
+      r.proxyItems.first = RecordFirst;
+      r.proxyItems.next = RecordNext;
+      r.proxyItems.firstChild = RecordFirstChild;
+      r.proxyItems.nextChild = RecordNextChild;
+      r.proxyItems.parent = RecordParent;
+      r.proxyItems.name = RecordName;
+      return &r.proxyItems;
+    case kInterface:
+      r.interfaceInfo = static_cast<const InterfaceInfo*>(record);
+      r.proxyInterface = *r.interfaceInfo;
+      r.proxyInterface.itemFlags = RecordFlags;
+      return &r.proxyInterface;
+    case kObjects:
+      r.objects = static_cast<const ObjectInfo*>(record);
+      r.proxyObjects = *r.objects;
+      r.proxyObjects.fileName = RecordFileName;
+      r.proxyObjects.pointCount = RecordPointCount;
+      return &r.proxyObjects;
+    case kMessages:
+      r.messages = static_cast<const MessageFuncs*>(record);
+      r.proxyMessages = *r.messages;
+      r.proxyMessages.info = RecordMessage;
+      return &r.proxyMessages;
+    case kOther: break;
+  }
+  return record;  // the panel's services are not part of the floor
+}
+
+int RecordingActivation(int version, ServiceLookup lookup, void* local, void* serverData) {
+  g_recorder.lookup = lookup;
+  g_recorder.local = static_cast<const LayoutGeneric*>(local);
+  g_recorder.proxyLocal = *g_recorder.local;
+  g_recorder.proxyLocal.evaluate = RecordEvaluate;
+  return g_recorder.target(version, RecordLookup, &g_recorder.proxyLocal, serverData);
+}
+
+// ---- replay --------------------------------------------------------------------
+
+const CallTrace* g_replay = nullptr;
+
+int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  const CallTrace& trace = *g_replay;
+  const auto* generic = static_cast<const LayoutGeneric*>(local);
+  const ItemInfo* items = nullptr;
+  const InterfaceInfo* interfaceInfo = nullptr;
+  const ObjectInfo* objects = nullptr;
+  const MessageFuncs* messages = nullptr;
+  for (const HostCall& call : trace.calls) {
+    switch (call.slot) {
+      case HostSlot::Lookup: {
+        void* record = lookup(trace.texts[call.text].data(), 0);
+        if (call.kind == kItems) items = static_cast<const ItemInfo*>(record);
+        if (call.kind == kInterface) interfaceInfo = static_cast<const InterfaceInfo*>(record);
+        if (call.kind == kObjects) objects = static_cast<const ObjectInfo*>(record);
+        if (call.kind == kMessages) messages = static_cast<const MessageFuncs*>(record);
+        break;
+      }
+      case HostSlot::FirstItem: items->first(call.kind, call.first); break;
+      case HostSlot::NextItem: items->next(call.first); break;
+      case HostSlot::FirstChild: items->firstChild(call.first); break;
+      case HostSlot::NextChild: items->nextChild(call.first, call.second); break;
+      case HostSlot::Parent: items->parent(call.first); break;
+      case HostSlot::Name: items->name(call.first); break;
+      case HostSlot::ItemFlags: interfaceInfo->itemFlags(call.first); break;
+      case HostSlot::FileName: objects->fileName(call.first); break;
+      case HostSlot::PointCount: objects->pointCount(call.first); break;
+      case HostSlot::Message: messages->info(trace.texts[call.text].data(), nullptr); break;
+      case HostSlot::Evaluate: generic->evaluate(generic->context, trace.texts[call.text].data()); break;
+    }
+  }
+  return trace.result;
+}
+
+}  // namespace
+
+double TimeActivation(hostsim::Host& host, ActivateFunc activate, hostsim::RunResult* result) {
+  g_timedTarget = activate;
+  g_elapsedSeconds = 0;
+  hostsim::RunResult run = host.Run(TimedActivation);
+  if (result != nullptr) *result = std::move(run);
+  return g_elapsedSeconds;
+}
+
+CallTrace RecordCalls(hostsim::Host& host, ActivateFunc activate, std::size_t maxCalls) {
+  CallTrace trace;
+  g_recorder = Recorder();
+  g_recorder.target = activate;
+  g_recorder.trace = &trace;
+  g_recorder.maxCalls = maxCalls;
+  trace.result = host.Run(RecordingActivation).code;
+  g_recorder = Recorder();
+  return trace;
+}
+
+double ReplayCalls(hostsim::Host& host, const CallTrace& trace) {
+  g_replay = &trace;
+  const double seconds = TimeActivation(host, ReplayActivation);
+  g_replay = nullptr;
+  return seconds;
+}
+
+}  // namespace qzbench

@@ -1,0 +1,64 @@
+// The floor under a command's cost: the host calls it makes, recorded once and
+// replayed without any of the module's logic. What the module takes beyond
+// the replay is its own overhead.
+#ifndef QZ_BENCH_CALL_TRACE_H
+#define QZ_BENCH_CALL_TRACE_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "host/host_records.h"
+#include "hostsim/host.h"
+
+namespace qzbench {
+
+enum class HostSlot : std::uint8_t {
+  Lookup,
+  FirstItem,
+  NextItem,
+  FirstChild,
+  NextChild,
+  Parent,
+  Name,
+  ItemFlags,
+  FileName,
+  PointCount,
+  Message,
+  Evaluate,
+};
+
+struct HostCall {
+  ItemId first;  // item arguments, as the module passed them
+  ItemId second;
+  HostSlot slot;
+  int kind;            // first item's kind argument
+  std::uint32_t text;  // lookups, messages and lines: index into CallTrace::texts
+};
+
+using CallText = std::array<char, 32>;  // longer texts are cut; no line of ours comes close
+
+struct CallTrace {
+  std::vector<HostCall> calls;
+  std::vector<CallText> texts;
+  int result = 0;
+  bool complete = true;  // false when the activation made more calls than the recorder keeps
+};
+
+// Runs the command once, recording every call into the host's records. Only
+// for the deferred mode: the recorder hands the module a copy of the
+// interface record, which stays right only while the list does not move.
+CallTrace RecordCalls(hostsim::Host& host, ActivateFunc activate, std::size_t maxCalls);
+
+// Runs an activation that makes exactly the recorded calls, with the recorded
+// arguments and lines, and returns the seconds spent inside it.
+double ReplayCalls(hostsim::Host& host, const CallTrace& trace);
+
+// Runs the command and returns the seconds spent inside its activation only,
+// leaving out the host's work before and after it.
+double TimeActivation(hostsim::Host& host, ActivateFunc activate, hostsim::RunResult* result = nullptr);
+
+}  // namespace qzbench
+
+#endif  // QZ_BENCH_CALL_TRACE_H

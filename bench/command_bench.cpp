@@ -1,0 +1,218 @@
+// Every command of the loaded module on generated scenes of 10^3 to 10^6
+// items: time and host calls per item visited, and the module's time against
+// a replay of the same host calls without its logic.
+//
+// Each case is planned first with one run, which fixes its iteration count
+// (the time spent resetting the selection between runs is not measured, so
+// the library cannot pick the count itself) and stops a case from growing
+// once one run takes longer than the budget.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "bench/bench_tables.h"
+#include "bench/call_trace.h"
+#include "bench/scene_shapes.h"
+#include "hostsim/host.h"
+#include "hostsim/module_library.h"
+
+namespace {
+
+using hostsim::Host;
+using hostsim::UpdateMode;
+using qzbench::BenchCase;
+using qzbench::CommandTraits;
+using qzbench::Pick;
+using qzbench::Shape;
+
+constexpr std::size_t kSizes[] = {1000, 10000, 100000, 1000000};
+constexpr double kSecondsPerCase = 0.3;
+constexpr double kBudgetSeconds = 1.0;               // one run longer than this: no larger sizes
+constexpr std::size_t kMaxRecordedCalls = 20000000;  // about 500 MB of trace
+
+const hostsim::ModuleLibrary& Module() {
+  static const std::unique_ptr<hostsim::ModuleLibrary> module = [] {
+    try {
+      return hostsim::ModuleLibrary::Open(hostsim::DefaultModulePath());
+    } catch (const hostsim::LoadError& error) {
+      std::fprintf(stderr, "command_bench: %s\n", error.what());
+      std::exit(2);
+    }
+  }();
+  return *module;
+}
+
+// One scene at a time: a million-item scene is a few hundred megabytes.
+struct Stage {
+  Shape shape = Shape::Wide;
+  std::size_t size = 0;
+  std::unique_ptr<Host> host;
+  std::vector<std::uint32_t> selections[3];
+};
+Stage g_stage;
+
+Host& StageFor(Shape shape, std::size_t size) {
+  if (g_stage.host == nullptr || g_stage.shape != shape || g_stage.size != size) {
+    g_stage.host.reset();
+    g_stage.host = std::make_unique<Host>(qzbench::MakeScene(shape, size));
+    g_stage.host->SetRecordLines(false);
+    g_stage.shape = shape;
+    g_stage.size = size;
+    for (const Pick pick : qzbench::kPicks)
+      g_stage.selections[static_cast<int>(pick)] = qzbench::PickSelection(g_stage.host->scene(), pick);
+  }
+  return *g_stage.host;
+}
+
+const std::vector<std::uint32_t>& SelectionFor(Pick pick) { return g_stage.selections[static_cast<int>(pick)]; }
+
+ActivateFunc ActivationOf(const BenchCase& c) { return Module().Find(c.command->name)->activate; }
+
+Host& Prepare(const BenchCase& c) {
+  Host& host = StageFor(c.shape, c.size);
+  host.SetUpdateMode(c.mode);
+  host.Select(SelectionFor(c.pick));
+  return host;
+}
+
+// The planning run: host calls, items visited, and how many runs fit the time.
+void Plan(BenchCase& c) {
+  Host& host = Prepare(c);
+  host.ResetCalls();
+  const auto start = std::chrono::steady_clock::now();
+  hostsim::RunResult result;
+  c.plannedSeconds = qzbench::TimeActivation(host, ActivationOf(c), &result);
+  const double cycle = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  c.calls = host.calls();
+  c.visited = qzbench::ItemsVisited(c.calls);
+  c.iterations = static_cast<std::int64_t>(kSecondsPerCase / (cycle > 1e-7 ? cycle : 1e-7));
+  if (c.iterations < 1) c.iterations = 1;
+  if (c.iterations > 200000) c.iterations = 200000;
+  c.overBudget = c.plannedSeconds > kBudgetSeconds;
+  if (!result.protocolErrors.empty()) c.error = result.protocolErrors.front();
+}
+
+void RunModule(benchmark::State& state, const BenchCase* c) {
+  if (!c->error.empty()) {
+    state.SkipWithError(c->error.c_str());
+    return;
+  }
+  const ActivateFunc activate = ActivationOf(*c);
+  for (auto _ : state) {
+    Host& host = Prepare(*c);
+    state.SetIterationTime(qzbench::TimeActivation(host, activate));
+  }
+  qzbench::SetItemCounters(state, *c);
+}
+
+void RunReplay(benchmark::State& state, const BenchCase* c) {
+  Host& host = Prepare(*c);
+  const qzbench::CallTrace trace = qzbench::RecordCalls(host, ActivationOf(*c), kMaxRecordedCalls);
+  if (!trace.complete) {
+    state.SkipWithError("too many calls to record");
+    return;
+  }
+  for (auto _ : state) {
+    Prepare(*c);
+    state.SetIterationTime(qzbench::ReplayCalls(host, trace));
+  }
+  qzbench::SetItemCounters(state, *c);
+}
+
+struct Options {
+  std::size_t maxSize = 1000000;
+  std::string dataFile;
+};
+
+// Our own flags, taken out before the library sees the rest.
+Options TakeOptions(int& argc, char** argv) {
+  Options options;
+  int kept = 1;
+  for (int index = 1; index < argc; ++index) {
+    const char* arg = argv[index];
+    if (std::strncmp(arg, "--qz_max_size=", 14) == 0) {
+      options.maxSize = std::strtoull(arg + 14, nullptr, 10);
+    } else if (std::strncmp(arg, "--qz_data=", 10) == 0) {
+      options.dataFile = arg + 10;
+    } else {
+      argv[kept++] = argv[index];
+    }
+  }
+  argc = kept;
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = TakeOptions(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  const std::string filter = benchmark::GetBenchmarkFilter();
+  const std::regex selected(filter.empty() || filter == "all" ? "." : filter);
+
+  // Planned in the order they run: shape, size, then command, so each scene
+  // is built once and a case's smaller sizes are known before its larger ones.
+  std::vector<std::unique_ptr<BenchCase>> cases;
+  std::vector<std::string> stopped;  // cases over budget at a smaller size
+  for (const Shape shape : qzbench::kShapes) {
+    for (const std::size_t size : kSizes) {
+      if (size > options.maxSize) continue;
+      for (const CommandTraits& command : qzbench::kBenchCommands) {
+        if (Module().Find(command.name) == nullptr) continue;
+        for (const UpdateMode mode : {UpdateMode::Deferred, UpdateMode::Live}) {
+          if (mode == UpdateMode::Live && !command.liveDiffers) continue;
+          for (const Pick pick : qzbench::kPicks) {
+            if (!command.readsSelection && pick != Pick::One) continue;
+            auto c = std::make_unique<BenchCase>();
+            c->command = &command;
+            c->shape = shape;
+            c->size = size;
+            c->pick = pick;
+            c->mode = mode;
+            const std::string name = qzbench::CaseName(*c);
+            const std::string family = qzbench::FamilyName(*c);
+            if (!std::regex_search(name + "/module", selected) && !std::regex_search(name + "/replay", selected))
+              continue;
+            bool over = false;
+            for (const std::string& done : stopped) over = over || done == family;
+            if (over) {
+              c->skipped = true;
+              cases.push_back(std::move(c));
+              continue;
+            }
+            Plan(*c);
+            if (c->overBudget) stopped.push_back(family);
+            benchmark::RegisterBenchmark((name + "/module").c_str(), RunModule, c.get())
+                ->UseManualTime()
+                ->Iterations(c->iterations)
+                ->Unit(benchmark::kMicrosecond);
+            if (mode == UpdateMode::Deferred) {
+              benchmark::RegisterBenchmark((name + "/replay").c_str(), RunReplay, c.get())
+                  ->UseManualTime()
+                  ->Iterations(c->iterations)
+                  ->Unit(benchmark::kMicrosecond);
+            }
+            cases.push_back(std::move(c));
+          }
+        }
+      }
+      g_stage = Stage();
+    }
+  }
+
+  qzbench::CollectingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  g_stage = Stage();
+  qzbench::PrintCommandTables(cases, reporter.results());
+  if (!options.dataFile.empty()) qzbench::WriteCommandData(options.dataFile, cases, reporter.results());
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,50 @@
+// Generated scenes for benchmarks and soak runs: the same shapes at any size,
+// item for item the same on every run, so figures from different machines and
+// days compare.
+#ifndef QZ_BENCH_SCENE_SHAPES_H
+#define QZ_BENCH_SCENE_SHAPES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hostsim/scene.h"
+
+namespace qzbench {
+
+enum class Shape {
+  Wide,      // one null with every other item as its child
+  Deep,      // chains of kDeepChainLength items, each the child of the one before
+  Balanced,  // every item has kBranching children, filled breadth first
+  Mixed,     // rigs: a null holding a mesh with bone chains, a light and a camera
+};
+constexpr Shape kShapes[] = {Shape::Wide, Shape::Deep, Shape::Balanced, Shape::Mixed};
+const char* ShapeName(Shape shape);
+
+// Deep enough that walks up and down dominate, shallow enough that a walk
+// recursing once per level stays far from any thread's stack limit.
+constexpr std::size_t kDeepChainLength = 1000;
+constexpr std::size_t kBranching = 8;
+
+// Exactly `size` items. Objects alternate between loaded meshes and nulls so
+// the scene-wide commands have both to find.
+hostsim::Scene MakeScene(Shape shape, std::size_t size);
+
+enum class Pick {
+  One,         // the item in the middle of scene order
+  OnePercent,  // every hundredth item, the first one included
+  All,         // every item, in scene order
+};
+constexpr Pick kPicks[] = {Pick::One, Pick::OnePercent, Pick::All};
+const char* PickName(Pick pick);
+
+std::vector<std::uint32_t> PickSelection(const hostsim::Scene& scene, Pick pick);
+
+// Names as artists type them ("Arm_L_012", "Finger.R.3", "Null (2)"), the
+// same sequence on every call.
+std::vector<std::string> RealisticNames(std::size_t count);
+
+}  // namespace qzbench
+
+#endif  // QZ_BENCH_SCENE_SHAPES_H
