@@ -30,8 +30,7 @@ struct BenchCase {
   std::size_t size = 0;
   Pick pick = Pick::One;
   hostsim::UpdateMode mode = hostsim::UpdateMode::Deferred;
-  bool skipped = false;     // a smaller size of this case was over budget
-  bool overBudget = false;  // its one planning run took longer than the budget
+  bool skipped = false;  // predicted to take longer than the budget, from the smaller sizes
   double plannedSeconds = 0;
   hostsim::CallCounts calls;
   std::uint64_t visited = 0;

@@ -8,10 +8,12 @@
 // once one run takes longer than the budget.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <regex>
 #include <string>
@@ -34,7 +36,7 @@ using qzbench::Shape;
 
 constexpr std::size_t kSizes[] = {1000, 10000, 100000, 1000000};
 constexpr double kSecondsPerCase = 0.3;
-constexpr double kBudgetSeconds = 1.0;               // one run longer than this: no larger sizes
+constexpr double kBudgetSeconds = 2.0;               // a run predicted to take longer: the size is not run
 constexpr std::size_t kMaxRecordedCalls = 20000000;  // about 500 MB of trace
 
 const hostsim::ModuleLibrary& Module() {
@@ -95,7 +97,6 @@ void Plan(BenchCase& c) {
   c.iterations = static_cast<std::int64_t>(kSecondsPerCase / (cycle > 1e-7 ? cycle : 1e-7));
   if (c.iterations < 1) c.iterations = 1;
   if (c.iterations > 200000) c.iterations = 200000;
-  c.overBudget = c.plannedSeconds > kBudgetSeconds;
   if (!result.protocolErrors.empty()) c.error = result.protocolErrors.front();
 }
 
@@ -161,7 +162,12 @@ int main(int argc, char** argv) {
   // Planned in the order they run: shape, size, then command, so each scene
   // is built once and a case's smaller sizes are known before its larger ones.
   std::vector<std::unique_ptr<BenchCase>> cases;
-  std::vector<std::string> stopped;  // cases over budget at a smaller size
+  // The last planned size of each family: a case whose next size would take
+  // longer than the budget stops there. Its walk grows by the ratio of items
+  // visited between the last two sizes; the first size guesses from how many
+  // times its walk covers the scene.
+  std::map<std::string, const BenchCase*> previous;
+  std::vector<std::string> stopped;
   for (const Shape shape : qzbench::kShapes) {
     for (const std::size_t size : kSizes) {
       if (size > options.maxSize) continue;
@@ -189,7 +195,14 @@ int main(int argc, char** argv) {
               continue;
             }
             Plan(*c);
-            if (c->overBudget) stopped.push_back(family);
+            const auto before = previous.find(family);
+            const double visited = static_cast<double>(c->visited ? c->visited : 1);
+            const double growth =
+                before != previous.end()
+                    ? visited / static_cast<double>(before->second->visited ? before->second->visited : 1)
+                    : 10 * std::max(1.0, visited / static_cast<double>(size));
+            if (c->plannedSeconds * std::max(growth, 1.0) > kBudgetSeconds) stopped.push_back(family);
+            previous[family] = c.get();
             benchmark::RegisterBenchmark((name + "/module").c_str(), RunModule, c.get())
                 ->UseManualTime()
                 ->Iterations(c->iterations)

@@ -1,0 +1,306 @@
+// Any scene, selection, update mode and host fault, and any command of the
+// real module: the command must end, answer 0 or 2, and send only lines the
+// module may send, each naming an item that exists and may be reached.
+//
+// The input is read with FuzzedDataProvider: every run builds a fresh host, so
+// a failing input replays alone.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host_records.h"
+#include "hostsim/host.h"
+#include "hostsim/module_library.h"
+
+namespace {
+
+using hostsim::Host;
+using hostsim::Kind;
+
+constexpr int kMaxItems = 40;
+
+// How a command may name items, and which lines it may send.
+enum class Reach {
+  Hierarchy,       // found through parents and children: reference kind only
+  HierarchyRoots,  // the same, but a root may be any selected item
+  SceneWide,       // objects only; the first object may not qualify
+  Other,           // the by-name command, checked for form only
+};
+
+enum class Selects { Never, FixedDigits, Printf };  // the form of a first "SelectItem" line
+
+struct Rule {
+  const char* command;
+  const char* startServices[2];
+  Reach reach;
+  Selects selects;
+};
+
+const Rule kRules[] = {
+    {"QZ_Sel_Child", {kItemInfoService, kInterfaceInfoService}, Reach::Hierarchy, Selects::FixedDigits},
+    {"QZ_Sel_Parent", {kItemInfoService, kInterfaceInfoService}, Reach::Hierarchy, Selects::Printf},
+    {"QZ_Sel_Descendant", {kInterfaceInfoService, kItemInfoService}, Reach::Hierarchy, Selects::Never},
+    {"QZ_Sel_Hierarchy", {kInterfaceInfoService, kItemInfoService}, Reach::HierarchyRoots, Selects::Printf},
+    {"QZ_Sel_Sibling", {kItemInfoService, kInterfaceInfoService}, Reach::Hierarchy, Selects::Never},
+    {"QZ_Sel_Throwback", {kItemInfoService, kInterfaceInfoService}, Reach::Hierarchy, Selects::Never},
+    {"QZ_Sel_AllNulls", {kObjectInfoService, kItemInfoService}, Reach::SceneWide, Selects::Printf},
+    {"QZ_Sel_AllObjects", {kObjectInfoService, kItemInfoService}, Reach::SceneWide, Selects::Printf},
+    {"QZ_Add_Child", {kItemInfoService, kInterfaceInfoService}, Reach::Hierarchy, Selects::Never},
+    {"QZ_Add_Parent", {kItemInfoService, kInterfaceInfoService}, Reach::Hierarchy, Selects::Never},
+    {"QZ_Sel_ByName", {kItemInfoService, kMessageService}, Reach::Other, Selects::FixedDigits},
+};
+
+const char* const kServices[] = {kItemInfoService, kInterfaceInfoService, kObjectInfoService, kMessageService,
+                                 kPanelService};
+
+const hostsim::ModuleLibrary& Module() {
+  static const std::unique_ptr<hostsim::ModuleLibrary> module = [] {
+    try {
+      return hostsim::ModuleLibrary::Open(hostsim::DefaultModulePath());
+    } catch (const hostsim::LoadError& error) {
+      std::fprintf(stderr, "command_runner_fuzz: %s\n", error.what());
+      std::abort();
+    }
+  }();
+  return *module;
+}
+
+// ---- the case --------------------------------------------------------------------
+
+struct Case {
+  const Rule* rule = nullptr;
+  hostsim::Scene scene;
+  std::vector<std::uint32_t> selection;
+  hostsim::UpdateMode mode = hostsim::UpdateMode::Deferred;
+  hostsim::Faults faults;
+};
+
+std::uint32_t PickItem(FuzzedDataProvider& input, const hostsim::Scene& scene) {
+  const std::size_t index = input.ConsumeIntegralInRange<std::size_t>(1, scene.size());
+  return scene.At(index).id;
+}
+
+void AddItem(FuzzedDataProvider& input, hostsim::Scene& scene) {
+  hostsim::ItemSpec spec;
+  spec.kind = static_cast<Kind>(input.ConsumeIntegralInRange(0, 3));
+  if (spec.kind == Kind::Bone && scene.CountOfKind(Kind::Object) == 0) spec.kind = Kind::Object;
+  spec.name = input.ConsumeRandomLengthString(12);
+  if (spec.kind == Kind::Bone) {
+    // Bones hang under their object unless given another parent.
+    do spec.owner = PickItem(input, scene);
+    while (scene.Get(spec.owner).kind != Kind::Object && input.remaining_bytes() > 0);
+    if (scene.Get(spec.owner).kind != Kind::Object) return;
+  }
+  if (scene.size() > 0 && input.ConsumeBool()) spec.parent = PickItem(input, scene);
+  if (spec.kind == Kind::Object) {
+    spec.fileName = input.ConsumeRandomLengthString(16);
+    spec.pointCount = input.ConsumeBool() ? 0 : input.ConsumeIntegral<int>();
+  }
+  // Ids anywhere in the kind's range, so digits of every value are written. An
+  // object's id keeps to 16 bits, as the host's do: its bones carry them.
+  if (spec.kind != Kind::Bone && input.ConsumeBool()) {
+    const std::uint32_t number = input.ConsumeIntegral<std::uint32_t>();
+    spec.id = (static_cast<std::uint32_t>(spec.kind) + 1) << 28 |
+              (spec.kind == Kind::Object ? number & 0xFFFFu : number & 0x0FFFFFFFu);
+  }
+  try {
+    scene.Add(spec);
+  } catch (const hostsim::SceneError&) {
+    // A clashing id or a bone past its object's limit: the host would not have made it either.
+  }
+}
+
+Case MakeCase(FuzzedDataProvider& input) {
+  Case c;
+  c.rule = &kRules[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kRules) - 1)];
+  c.mode = static_cast<hostsim::UpdateMode>(input.ConsumeIntegralInRange(0, 2));
+  const int items = input.ConsumeIntegralInRange(0, kMaxItems);
+  for (int item = 0; item < items && input.remaining_bytes() > 0; ++item) AddItem(input, c.scene);
+  // Moves after creation put children out of creation and id order.
+  const int moves = c.scene.size() == 0 ? 0 : input.ConsumeIntegralInRange(0, 4);
+  for (int move = 0; move < moves; ++move) {
+    const std::uint32_t child = PickItem(input, c.scene);
+    const std::uint32_t parent = input.ConsumeBool() ? 0 : PickItem(input, c.scene);
+    try {
+      c.scene.SetParent(child, parent);
+    } catch (const hostsim::SceneError&) {
+    }
+  }
+  const int selected = c.scene.size() == 0 ? 0 : input.ConsumeIntegralInRange(0, kMaxItems);
+  for (int entry = 0; entry < selected; ++entry) c.selection.push_back(PickItem(input, c.scene));
+  const std::uint8_t missing = input.ConsumeIntegral<std::uint8_t>();
+  for (std::size_t service = 0; service < std::size(kServices); ++service) {
+    // Rarely: a missing service ends most runs at once.
+    if ((missing >> service & 1) != 0 && (missing & 0xE0) == 0xE0) c.faults.missingServices.insert(kServices[service]);
+  }
+  c.faults.nullNames = input.ConsumeIntegral<std::uint8_t>() < 16;
+  if (input.ConsumeBool())
+    c.faults.idHighBits = static_cast<std::uint64_t>(input.ConsumeIntegral<std::uint32_t>()) << 32;
+  return c;
+}
+
+// ---- checks ----------------------------------------------------------------------
+
+[[noreturn]] void Fail(const Case& c, const hostsim::RunResult& result, const std::string& what) {
+  std::fprintf(stderr, "\n%s: %s\n", c.rule->command, what.c_str());
+  std::fprintf(stderr, "mode %s, null names %d, id high bits %llx, missing:", hostsim::UpdateModeName(c.mode),
+               c.faults.nullNames ? 1 : 0, static_cast<unsigned long long>(c.faults.idHighBits));
+  for (const std::string& service : c.faults.missingServices) std::fprintf(stderr, " '%s'", service.c_str());
+  std::fprintf(stderr, "\nscene:\n");
+  for (std::size_t index = 1; index <= c.scene.size(); ++index) {
+    const hostsim::Item& item = c.scene.At(index);
+    std::fprintf(stderr, "  %08X %-6s parent %08X points %d name '%s' file '%s'\n", item.id,
+                 hostsim::KindName(item.kind), c.scene.At(item.parent).id, item.pointCount, item.name.c_str(),
+                 item.fileName.c_str());
+  }
+  std::fprintf(stderr, "selection:");
+  for (const std::uint32_t id : c.selection) std::fprintf(stderr, " %08X", id);
+  std::fprintf(stderr, "\nresult %d, lines:\n", result.code);
+  for (const std::string& line : result.lines) std::fprintf(stderr, "  %s\n", line.c_str());
+  for (const std::string& error : result.protocolErrors) std::fprintf(stderr, "  protocol error: %s\n", error.c_str());
+  std::abort();
+}
+
+bool HexDigits(const std::string& text, bool upperCase) {
+  if (text.empty() || text.size() > 8) return false;
+  for (const char digit : text) {
+    const bool decimal = digit >= '0' && digit <= '9';
+    const bool letter = upperCase ? (digit >= 'A' && digit <= 'F') : (digit >= 'a' && digit <= 'f');
+    if (!decimal && !letter) return false;
+  }
+  return true;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+enum class Form { EditMode, SelectFixed, SelectPrintf, Add, Remove, Unknown };
+
+// Eight upper-case digits, or printf's "%x": lower case, no leading zeros.
+Form FormOf(const std::string& line) {
+  for (const char* edit : {"EditObjects", "EditLights", "EditCameras", "EditBones"})
+    if (line == edit) return Form::EditMode;
+  const auto printf = [](const std::string& digits) { return HexDigits(digits, false) && digits[0] != '0'; };
+  const auto fixed = [](const std::string& digits) { return digits.size() == 8 && HexDigits(digits, true); };
+  if (StartsWith(line, "SelectItem ")) {
+    const std::string digits = line.substr(11);
+    if (fixed(digits)) return Form::SelectFixed;
+    if (printf(digits)) return Form::SelectPrintf;
+  }
+  if (StartsWith(line, "AddToSelection ") && fixed(line.substr(15))) return Form::Add;
+  if (StartsWith(line, "RemoveFromSelection ") && printf(line.substr(20))) return Form::Remove;
+  return Form::Unknown;
+}
+
+std::uint32_t NamedItem(const std::string& line) {
+  return static_cast<std::uint32_t>(std::strtoul(line.c_str() + line.find(' ') + 1, nullptr, 16));
+}
+
+bool Qualifies(const Case& c, const hostsim::Item& object) {
+  if (std::strcmp(c.rule->command, "QZ_Sel_AllNulls") == 0) return object.pointCount == 0;
+  return object.fileName.find('\\') != std::string::npos;
+}
+
+void CheckLines(const Case& c, const hostsim::RunResult& result) {
+  const std::vector<std::string>& lines = result.lines;
+  const std::uint32_t referenceKind = c.selection.empty() ? 0 : KindBits(c.selection.front());
+  const std::size_t firstObject = c.scene.FirstOfKind(Kind::Object);
+  for (std::size_t index = 0; index < lines.size(); ++index) {
+    const std::string& line = lines[index];
+    if (line.size() > 28) Fail(c, result, "line longer than 28 bytes: " + line);
+    const Form form = FormOf(line);
+    if (form == Form::Unknown) Fail(c, result, "line of no form the module may send: " + line);
+    if (form == Form::EditMode) {
+      if (c.rule->reach == Reach::SceneWide && !(index == 0 && line == "EditObjects"))
+        Fail(c, result, "edit-mode line other than a leading EditObjects");
+      if (c.rule->reach == Reach::Hierarchy || c.rule->reach == Reach::HierarchyRoots)
+        Fail(c, result, "a hierarchy command switched the edit mode");
+      continue;
+    }
+    if (form == Form::SelectFixed || form == Form::SelectPrintf) {
+      const Selects expected = form == Form::SelectFixed ? Selects::FixedDigits : Selects::Printf;
+      if (c.rule->selects != expected) Fail(c, result, "SelectItem line in a form this command never sends");
+      const std::size_t allowedAt = c.rule->reach == Reach::SceneWide ? 1 : 0;
+      if (c.rule->reach != Reach::Other && index != allowedAt) Fail(c, result, "SelectItem line after the start");
+    }
+    const std::uint32_t item = NamedItem(line);
+    if (!c.scene.Contains(item)) Fail(c, result, "line names no item of the scene: " + line);
+    const hostsim::Item& named = c.scene.Get(item);
+    switch (c.rule->reach) {
+      case Reach::Hierarchy:
+      case Reach::HierarchyRoots:
+        if (form == Form::Remove) Fail(c, result, "a hierarchy command removed an item");
+        if (KindBits(item) != referenceKind) {
+          bool root = false;
+          if (c.rule->reach == Reach::HierarchyRoots) {
+            for (const std::uint32_t entry : c.selection) root = root || entry == item;
+            const std::size_t parent = named.parent;
+            root = root && (parent == hostsim::kNoItem || KindBits(c.scene.At(parent).id) != referenceKind);
+          }
+          if (!root) Fail(c, result, "item of another kind than the reference kind: " + line);
+        }
+        break;
+      case Reach::SceneWide:
+        if (named.kind != Kind::Object) Fail(c, result, "a scene-wide command named a non-object: " + line);
+        if (form != Form::Add && c.scene.IndexOf(item) != firstObject)
+          Fail(c, result, "SelectItem or RemoveFromSelection of another object than the first: " + line);
+        if (form == Form::Add && !c.faults.nullNames && !Qualifies(c, named))
+          Fail(c, result, "added an object that does not qualify: " + line);
+        if (form == Form::Remove && (index + 1 != lines.size() || Qualifies(c, named)))
+          Fail(c, result, "RemoveFromSelection out of place: " + line);
+        break;
+      case Reach::Other: break;
+    }
+  }
+}
+
+void CheckRun(const Case& c, const hostsim::RunResult& result, const hostsim::CallCounts& calls) {
+  if (!result.protocolErrors.empty()) Fail(c, result, "protocol error");
+  if (result.code != 0 && result.code != 2) Fail(c, result, "result neither 0 nor 2");
+  bool startServiceMissing = false;
+  for (const char* service : c.rule->startServices)
+    startServiceMissing = startServiceMissing || c.faults.missingServices.count(service) != 0;
+  if (startServiceMissing && (result.code != 2 || !result.lines.empty()))
+    Fail(c, result, "a start service was missing, yet the result was not 2 with nothing sent");
+  if (!startServiceMissing && result.code != 0 && c.rule->reach != Reach::Other)
+    Fail(c, result, "result 2 with every start service there");
+  if (c.selection.empty() && c.rule->reach != Reach::SceneWide && c.rule->reach != Reach::Other &&
+      !result.lines.empty())
+    Fail(c, result, "lines sent for an empty selection");
+  // No walk of ours needs more than a pass over the scene per selected item.
+  const std::uint64_t items = c.scene.size() + 2;
+  if (calls.Total() > 16 * items * items + 64) Fail(c, result, "far more host calls than any walk needs");
+  CheckLines(c, result);
+}
+
+}  // namespace
+
+// The module is loaded before the first input, so its coverage counters are
+// known to libFuzzer from the start.
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+  Module();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  const Case c = MakeCase(input);
+  hostsim::RunResult results[2];
+  // Twice on fresh hosts: a result that differs has read something it never wrote.
+  for (hostsim::RunResult& result : results) {
+    Host host(c.scene);
+    host.SetUpdateMode(c.mode);
+    host.faults() = c.faults;
+    host.Select(c.selection);
+    result = host.Run(Module(), c.rule->command);
+    CheckRun(c, result, host.calls());
+  }
+  if (results[0].lines != results[1].lines || results[0].code != results[1].code)
+    Fail(c, results[1], "a second run on the same case sent other lines");
+  return 0;
+}

@@ -1,0 +1,200 @@
+// Soak: every command of the module, over and over, on one mid-size scene and
+// one host, as a long session would run them. Each case's first result is
+// kept; every later run of it must give the same lines, result, messages and
+// selection, and the process's memory must not grow once the cases have all
+// run once.
+//
+// Usage: soak [--activations N] [--scene-size N] [--memory-limit-kib N]
+// Exit status 0 when both hold, 1 otherwise.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+// After windows.h: the process-memory call it declares needs its types.
+#include <psapi.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "bench/scene_shapes.h"
+#include "hostsim/host.h"
+#include "hostsim/module_library.h"
+
+namespace {
+
+// A sanitizer's allocator holds freed memory back on purpose, so the process
+// grows whatever the module does; there the leak checker at exit stands in.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryMeasurable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMemoryMeasurable = false;
+#else
+constexpr bool kMemoryMeasurable = true;
+#endif
+#else
+constexpr bool kMemoryMeasurable = true;
+#endif
+
+using hostsim::Host;
+using hostsim::UpdateMode;
+using qzbench::Pick;
+
+struct Options {
+  std::uint64_t activations = 110000;
+  std::size_t sceneSize = 3000;
+  std::uint64_t memoryLimitKib = 1024;
+};
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int index = 1; index + 1 < argc; index += 2) {
+    const std::string flag = argv[index];
+    const unsigned long long value = std::strtoull(argv[index + 1], nullptr, 10);
+    if (flag == "--activations") {
+      options.activations = value;
+    } else if (flag == "--scene-size") {
+      options.sceneSize = value;
+    } else if (flag == "--memory-limit-kib") {
+      options.memoryLimitKib = value;
+    } else {
+      std::fprintf(stderr, "soak: unknown option %s\n", flag.c_str());
+      std::exit(2);
+    }
+  }
+  return options;
+}
+
+// What the operating system counts against the process: resident pages
+// natively, committed private memory on Windows.
+std::uint64_t ProcessMemoryKib() {
+#if defined(_WIN32)
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                            sizeof counters))
+    return 0;
+  return counters.PrivateUsage / 1024;
+#else
+  std::FILE* file = std::fopen("/proc/self/statm", "r");
+  if (file == nullptr) return 0;
+  unsigned long long size = 0, resident = 0;
+  const int read = std::fscanf(file, "%llu %llu", &size, &resident);
+  std::fclose(file);
+  return read == 2 ? resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)) / 1024 : 0;
+#endif
+}
+
+struct SoakCase {
+  const hostsim::CommandInfo* command = nullptr;
+  Pick pick = Pick::One;
+  UpdateMode mode = UpdateMode::Deferred;
+  bool seen = false;
+  hostsim::RunResult expected;
+  std::vector<std::uint32_t> selectionAfter;
+};
+
+// Live and snapshot hosts republish the list at every line, which costs the
+// host (not the module) the selection's length per line: whole-scene
+// selections run deferred only.
+std::vector<SoakCase> MakeCases(const hostsim::ModuleLibrary& module) {
+  struct Variant {
+    Pick pick;
+    UpdateMode mode;
+  };
+  const Variant variants[] = {
+      {Pick::One, UpdateMode::Deferred},    {Pick::One, UpdateMode::Live},
+      {Pick::One, UpdateMode::Snapshot},    {Pick::OnePercent, UpdateMode::Deferred},
+      {Pick::OnePercent, UpdateMode::Live}, {Pick::OnePercent, UpdateMode::Snapshot},
+      {Pick::All, UpdateMode::Deferred},
+  };
+  std::vector<SoakCase> cases;
+  for (const Variant& variant : variants)
+    for (const hostsim::CommandInfo& command : module.commands()) {
+      SoakCase soakCase;
+      soakCase.command = &command;
+      soakCase.pick = variant.pick;
+      soakCase.mode = variant.mode;
+      cases.push_back(std::move(soakCase));
+    }
+  return cases;
+}
+
+bool SameResult(const hostsim::RunResult& a, const hostsim::RunResult& b) {
+  return a.code == b.code && a.lines == b.lines && a.messages == b.messages && a.lookups == b.lookups &&
+         a.protocolErrors == b.protocolErrors;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  std::unique_ptr<hostsim::ModuleLibrary> module;
+  try {
+    module = hostsim::ModuleLibrary::Open(hostsim::DefaultModulePath());
+  } catch (const hostsim::LoadError& error) {
+    std::fprintf(stderr, "soak: %s\n", error.what());
+    return 2;
+  }
+
+  Host host(qzbench::MakeScene(qzbench::Shape::Mixed, options.sceneSize));
+  std::vector<std::uint32_t> selections[3];
+  for (const Pick pick : qzbench::kPicks)
+    selections[static_cast<int>(pick)] = qzbench::PickSelection(host.scene(), pick);
+  std::vector<SoakCase> cases = MakeCases(*module);
+
+  // Memory is compared from the point where every case has run several times.
+  const std::uint64_t warmUp = std::max<std::uint64_t>(options.activations / 10, cases.size() * 4);
+  const std::uint64_t sampleEvery = std::max<std::uint64_t>(options.activations / 10, 1);
+  std::uint64_t baselineKib = 0, peakKib = 0, changed = 0, protocolErrors = 0;
+  std::printf("soak: %llu activations of %zu cases on a %zu-item scene\n",
+              static_cast<unsigned long long>(options.activations), cases.size(), host.scene().size());
+  std::printf("%12s %12s %12s\n", "activations", "memory KiB", "growth KiB");
+
+  for (std::uint64_t activation = 0; activation < options.activations; ++activation) {
+    SoakCase& soakCase = cases[activation % cases.size()];
+    host.SetUpdateMode(soakCase.mode);
+    host.Select(selections[static_cast<int>(soakCase.pick)]);
+    hostsim::RunResult result = host.Run(soakCase.command->activate);
+    protocolErrors += result.protocolErrors.size();
+    if (!soakCase.seen) {
+      soakCase.seen = true;
+      soakCase.expected = std::move(result);
+      soakCase.selectionAfter = host.selection();
+    } else if (!SameResult(result, soakCase.expected) || host.selection() != soakCase.selectionAfter) {
+      if (changed++ < 10)
+        std::printf("changed: %s, %s selection, %s, at activation %llu\n", soakCase.command->name.c_str(),
+                    qzbench::PickName(soakCase.pick), hostsim::UpdateModeName(soakCase.mode),
+                    static_cast<unsigned long long>(activation));
+    }
+    const std::uint64_t done = activation + 1;
+    if (done == warmUp) baselineKib = ProcessMemoryKib();
+    if (done >= warmUp) peakKib = std::max(peakKib, done % 256 == 0 ? ProcessMemoryKib() : 0);
+    if (done % sampleEvery == 0 || done == options.activations) {
+      const std::uint64_t now = ProcessMemoryKib();
+      const long long growth = done >= warmUp ? static_cast<long long>(now) - static_cast<long long>(baselineKib) : 0;
+      std::printf("%12llu %12llu %12lld\n", static_cast<unsigned long long>(done), static_cast<unsigned long long>(now),
+                  growth);
+    }
+  }
+
+  const std::uint64_t endKib = ProcessMemoryKib();
+  peakKib = std::max(peakKib, endKib);
+  const bool memoryFlat =
+      !kMemoryMeasurable || options.activations <= warmUp || peakKib <= baselineKib + options.memoryLimitKib;
+  std::printf("memory: %llu KiB after warm-up, %llu KiB at the end, peak %llu KiB (limit +%llu KiB): %s\n",
+              static_cast<unsigned long long>(baselineKib), static_cast<unsigned long long>(endKib),
+              static_cast<unsigned long long>(peakKib), static_cast<unsigned long long>(options.memoryLimitKib),
+              !kMemoryMeasurable ? "not judged under the sanitizer's allocator"
+              : memoryFlat       ? "flat"
+                                 : "GREW");
+  std::printf("results: %zu cases, %llu runs differed from the first, %llu protocol errors\n", cases.size(),
+              static_cast<unsigned long long>(changed), static_cast<unsigned long long>(protocolErrors));
+  return memoryFlat && changed == 0 && protocolErrors == 0 ? 0 : 1;
+}
