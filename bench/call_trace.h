@@ -52,11 +52,11 @@ struct CallTrace {
 CallTrace RecordCalls(hostsim::Host& host, ActivateFunc activate, std::size_t maxCalls);
 
 // Runs an activation that makes exactly the recorded calls, with the recorded
-// arguments and lines, and returns the seconds spent inside it.
+// arguments and lines, and returns the CPU seconds spent inside it.
 double ReplayCalls(hostsim::Host& host, const CallTrace& trace);
 
-// Runs the command and returns the seconds spent inside its activation only,
-// leaving out the host's work before and after it.
+// Runs the command and returns the CPU seconds spent inside its activation
+// only, leaving out the host's work before and after it.
 double TimeActivation(hostsim::Host& host, ActivateFunc activate, hostsim::RunResult* result = nullptr);
 
 }  // namespace qzbench
