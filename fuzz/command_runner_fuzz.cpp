@@ -147,6 +147,22 @@ Case MakeCase(FuzzedDataProvider& input) {
 
 // ---- checks ----------------------------------------------------------------------
 
+// Names and file names are raw bytes; the report shows them escaped.
+std::string Printable(const std::string& text) {
+  std::string shown;
+  for (const char byte : text) {
+    char escaped[8];
+    const auto value = static_cast<unsigned char>(byte);
+    if (value >= 0x20 && value < 0x7F && value != '\\') {
+      shown += byte;
+    } else {
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", value);
+      shown += escaped;
+    }
+  }
+  return shown;
+}
+
 [[noreturn]] void Fail(const Case& c, const hostsim::RunResult& result, const std::string& what) {
   std::fprintf(stderr, "\n%s: %s\n", c.rule->command, what.c_str());
   std::fprintf(stderr, "mode %s, null names %d, id high bits %llx, missing:", hostsim::UpdateModeName(c.mode),
@@ -156,8 +172,8 @@ Case MakeCase(FuzzedDataProvider& input) {
   for (std::size_t index = 1; index <= c.scene.size(); ++index) {
     const hostsim::Item& item = c.scene.At(index);
     std::fprintf(stderr, "  %08X %-6s parent %08X points %d name '%s' file '%s'\n", item.id,
-                 hostsim::KindName(item.kind), c.scene.At(item.parent).id, item.pointCount, item.name.c_str(),
-                 item.fileName.c_str());
+                 hostsim::KindName(item.kind), c.scene.At(item.parent).id, item.pointCount,
+                 Printable(item.name).c_str(), Printable(item.fileName).c_str());
   }
   std::fprintf(stderr, "selection:");
   for (const std::uint32_t id : c.selection) std::fprintf(stderr, " %08X", id);
@@ -179,21 +195,19 @@ bool HexDigits(const std::string& text, bool upperCase) {
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-enum class Form { EditMode, SelectFixed, SelectPrintf, Add, Remove, Unknown };
+enum class Form { EditMode, Select, Add, Remove, Unknown };
 
 // Eight upper-case digits, or printf's "%x": lower case, no leading zeros.
+bool FixedDigits(const std::string& digits) { return digits.size() == 8 && HexDigits(digits, true); }
+bool PrintfDigits(const std::string& digits) { return HexDigits(digits, false) && digits[0] != '0'; }
+
 Form FormOf(const std::string& line) {
   for (const char* edit : {"EditObjects", "EditLights", "EditCameras", "EditBones"})
     if (line == edit) return Form::EditMode;
-  const auto printf = [](const std::string& digits) { return HexDigits(digits, false) && digits[0] != '0'; };
-  const auto fixed = [](const std::string& digits) { return digits.size() == 8 && HexDigits(digits, true); };
-  if (StartsWith(line, "SelectItem ")) {
-    const std::string digits = line.substr(11);
-    if (fixed(digits)) return Form::SelectFixed;
-    if (printf(digits)) return Form::SelectPrintf;
-  }
-  if (StartsWith(line, "AddToSelection ") && fixed(line.substr(15))) return Form::Add;
-  if (StartsWith(line, "RemoveFromSelection ") && printf(line.substr(20))) return Form::Remove;
+  if (StartsWith(line, "SelectItem ") && (FixedDigits(line.substr(11)) || PrintfDigits(line.substr(11))))
+    return Form::Select;
+  if (StartsWith(line, "AddToSelection ") && FixedDigits(line.substr(15))) return Form::Add;
+  if (StartsWith(line, "RemoveFromSelection ") && PrintfDigits(line.substr(20))) return Form::Remove;
   return Form::Unknown;
 }
 
@@ -201,9 +215,15 @@ std::uint32_t NamedItem(const std::string& line) {
   return static_cast<std::uint32_t>(std::strtoul(line.c_str() + line.find(' ') + 1, nullptr, 16));
 }
 
-bool Qualifies(const Case& c, const hostsim::Item& object) {
-  if (std::strcmp(c.rule->command, "QZ_Sel_AllNulls") == 0) return object.pointCount == 0;
-  return object.fileName.find('\\') != std::string::npos;
+// Whether a scene-wide command may add the object; unknown when the host gives
+// no file names, since what the module makes of none is its own choice.
+enum class Verdict { No, Yes, Unknown };
+
+Verdict Qualifies(const Case& c, const hostsim::Item& object) {
+  if (std::strcmp(c.rule->command, "QZ_Sel_AllNulls") == 0) return object.pointCount == 0 ? Verdict::Yes : Verdict::No;
+  if (c.faults.nullNames) return Verdict::Unknown;
+  // The module reads the text only up to its terminator, as the host hands it over.
+  return std::strchr(object.fileName.c_str(), '\\') != nullptr ? Verdict::Yes : Verdict::No;
 }
 
 void CheckLines(const Case& c, const hostsim::RunResult& result) {
@@ -222,9 +242,13 @@ void CheckLines(const Case& c, const hostsim::RunResult& result) {
         Fail(c, result, "a hierarchy command switched the edit mode");
       continue;
     }
-    if (form == Form::SelectFixed || form == Form::SelectPrintf) {
-      const Selects expected = form == Form::SelectFixed ? Selects::FixedDigits : Selects::Printf;
-      if (c.rule->selects != expected) Fail(c, result, "SelectItem line in a form this command never sends");
+    if (form == Form::Select) {
+      // Digits without letters or leading zeros read the same in both forms.
+      const std::string digits = line.substr(11);
+      const bool expected = c.rule->selects == Selects::FixedDigits ? FixedDigits(digits)
+                            : c.rule->selects == Selects::Printf    ? PrintfDigits(digits)
+                                                                    : false;
+      if (!expected) Fail(c, result, "SelectItem line in a form this command never sends");
       const std::size_t allowedAt = c.rule->reach == Reach::SceneWide ? 1 : 0;
       if (c.rule->reach != Reach::Other && index != allowedAt) Fail(c, result, "SelectItem line after the start");
     }
@@ -249,9 +273,9 @@ void CheckLines(const Case& c, const hostsim::RunResult& result) {
         if (named.kind != Kind::Object) Fail(c, result, "a scene-wide command named a non-object: " + line);
         if (form != Form::Add && c.scene.IndexOf(item) != firstObject)
           Fail(c, result, "SelectItem or RemoveFromSelection of another object than the first: " + line);
-        if (form == Form::Add && !c.faults.nullNames && !Qualifies(c, named))
+        if (form == Form::Add && Qualifies(c, named) == Verdict::No)
           Fail(c, result, "added an object that does not qualify: " + line);
-        if (form == Form::Remove && (index + 1 != lines.size() || Qualifies(c, named)))
+        if (form == Form::Remove && (index + 1 != lines.size() || Qualifies(c, named) == Verdict::Yes))
           Fail(c, result, "RemoveFromSelection out of place: " + line);
         break;
       case Reach::Other: break;
