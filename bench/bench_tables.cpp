@@ -146,6 +146,12 @@ std::uint64_t ItemsVisited(const hostsim::CallCounts& calls) {
   return calls.itemInfo[0] + calls.itemInfo[1] + calls.itemInfo[2] + calls.itemInfo[3] + calls.itemInfo[4];
 }
 
+benchmark::internal::Benchmark* WithMinimum(benchmark::internal::Benchmark* benchmark) {
+  return benchmark->ComputeStatistics(kMinimumStatistic, [](const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+  });
+}
+
 void SetItemCounters(benchmark::State& state, const BenchCase& c) {
   const double visited = static_cast<double>(c.visited == 0 ? 1 : c.visited);
   state.counters["visited"] = visited;
@@ -157,7 +163,10 @@ void SetItemCounters(benchmark::State& state, const BenchCase& c) {
 
 void CollectingReporter::ReportRuns(const std::vector<Run>& runs) {
   for (const Run& run : runs) {
-    if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
+    // Single runs, or with repetitions the "min" statistic, which survives
+    // --benchmark_report_aggregates_only.
+    const bool usable = run.run_type == Run::RT_Iteration || run.aggregate_name == kMinimumStatistic;
+    if (!usable || run.error_occurred || run.iterations == 0) continue;
     // With repetitions the quickest counts: on a shared machine noise only ever adds time.
     const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
     const auto found = results_.find(run.run_name.function_name);

@@ -47,7 +47,13 @@ std::uint64_t ItemsVisited(const hostsim::CallCounts& calls);
 
 void SetItemCounters(benchmark::State& state, const BenchCase& c);
 
-// Benchmark name -> seconds per iteration, of the runs that completed.
+// Adds the "min" statistic over repetitions: on a shared machine noise only
+// ever adds time, so the quickest repetition is the one to report.
+constexpr const char kMinimumStatistic[] = "min";
+benchmark::internal::Benchmark* WithMinimum(benchmark::internal::Benchmark* benchmark);
+
+// Benchmark name -> seconds per iteration, of the runs that completed (the
+// quickest repetition when there are several).
 using Results = std::map<std::string, double>;
 
 class CollectingReporter : public benchmark::ConsoleReporter {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
 #include <regex>
@@ -35,7 +36,7 @@ using qzbench::Pick;
 using qzbench::Shape;
 
 constexpr std::size_t kSizes[] = {1000, 10000, 100000, 1000000};
-constexpr double kSecondsPerCase = 0.3;
+constexpr double kSecondsPerCase = 0.15;
 constexpr double kBudgetSeconds = 2.0;               // a run predicted to take longer: the size is not run
 constexpr std::size_t kMaxRecordedCalls = 20000000;  // about 500 MB of trace
 
@@ -106,7 +107,7 @@ void RunModule(benchmark::State& state, const BenchCase* c) {
     return;
   }
   const ActivateFunc activate = ActivationOf(*c);
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
     Host& host = Prepare(*c);
     state.SetIterationTime(qzbench::TimeActivation(host, activate));
   }
@@ -120,7 +121,7 @@ void RunReplay(benchmark::State& state, const BenchCase* c) {
     state.SkipWithError("too many calls to record");
     return;
   }
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
     Prepare(*c);
     state.SetIterationTime(qzbench::ReplayCalls(host, trace));
   }
@@ -152,7 +153,9 @@ Options TakeOptions(int& argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunBenchmarks(int argc, char** argv) {
   const Options options = TakeOptions(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -203,12 +206,12 @@ int main(int argc, char** argv) {
                     : 10 * std::max(1.0, visited / static_cast<double>(size));
             if (c->plannedSeconds * std::max(growth, 1.0) > kBudgetSeconds) stopped.push_back(family);
             previous[family] = c.get();
-            benchmark::RegisterBenchmark((name + "/module").c_str(), RunModule, c.get())
+            qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/module").c_str(), RunModule, c.get()))
                 ->UseManualTime()
                 ->Iterations(c->iterations)
                 ->Unit(benchmark::kMicrosecond);
             if (mode == UpdateMode::Deferred) {
-              benchmark::RegisterBenchmark((name + "/replay").c_str(), RunReplay, c.get())
+              qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/replay").c_str(), RunReplay, c.get()))
                   ->UseManualTime()
                   ->Iterations(c->iterations)
                   ->Unit(benchmark::kMicrosecond);
@@ -228,4 +231,15 @@ int main(int argc, char** argv) {
   if (!options.dataFile.empty()) qzbench::WriteCommandData(options.dataFile, cases, reporter.results());
   benchmark::Shutdown();
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return RunBenchmarks(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "command_bench: %s\n", error.what());
+    return 2;
+  }
 }
