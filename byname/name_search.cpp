@@ -60,11 +60,12 @@ int SearchBonesOfMatchingObjects(const LayoutGeneric* local, const ItemInfo* ite
   const char* bonePart = dot + 1;
 
   int found = 0;
-  for (ItemId object = items->first(kKindObject, 0); object != 0 && !found; object = items->next(object)) {
+  for (ItemId object = items->first(kKindObject, 0); object != 0; object = items->next(object)) {
     if (!WildcardMatch(NameOf(items, object), objectPart)) continue;
     // Only objects that have bones switch the host to editing bones.
     if (items->first(kKindBone, object) == 0) continue;
     found = SelectByPattern(local, items, kKindBone, object, bonePart);
+    if (found) break;  // later objects are not even stepped onto
   }
   if (objectPart != fixedPart) delete[] objectPart;
   return found;

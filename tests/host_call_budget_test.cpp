@@ -161,4 +161,56 @@ TEST(HostCallBudget, EachCommandMakesTheCallsItsWalkNeedsAndNoMore) {
   }
 }
 
+// Body (bones Arm1, Arm2, Leg), Head and Head2 (a bone Arm1 each), a null Prop
+// without bones, and a light.
+hostsim::Scene Bones() {
+  hostsim::Scene scene;
+  const auto body = scene.AddObject("Body");
+  const auto arm = scene.AddBone(body, "Arm1");
+  scene.AddBone(body, "Arm2", arm);
+  scene.AddBone(body, "Leg");
+  scene.AddBone(scene.AddObject("Head"), "Arm1");
+  scene.AddBone(scene.AddObject("Head2"), "Arm1");
+  scene.AddNull("Prop");
+  scene.AddLight("Key");
+  return scene;
+}
+
+struct SearchCase {
+  const char* name;
+  hostsim::Scene (*scene)();
+  std::vector<std::uint32_t> selection;
+  const char* pattern;
+  std::uint32_t kindKey;  // '1' objects, '2' lights, '3' cameras, '4' bones
+  Budget budget;
+};
+
+// The by-name command: one first item and one next item per item of the scope,
+// a name per item looked at, and no flags; the bone search looks up the
+// interface record for the selection's first entry.
+const SearchCase kSearches[] = {
+    {"objects", Rig, {}, "B*", '1', {3, 1, 6, 0, 0, 0, 6, 0, 0, 0, 2, 0}},
+    {"objects, none found", Rig, {}, "Nobody", '1', {3, 1, 6, 0, 0, 0, 6, 0, 0, 0, 1, 1}},
+    {"lights", Rig, {}, "K*", '2', {3, 1, 2, 0, 0, 0, 2, 0, 0, 0, 2, 0}},
+    {"a fan's objects", [] { return Fan(500); }, {}, "Part_1*", '1', {3, 1, 501, 0, 0, 0, 501, 0, 0, 0, 112, 0}},
+    // Every object in turn, each with an edit-mode line, when no bone matches.
+    {"bones of every object, none found", Bones, {}, "Nope", '4', {4, 5, 9, 0, 0, 0, 5, 0, 0, 0, 4, 1}},
+    {"bones of the selected bone's object", Bones, {0x40000001u}, "Arm*", '4', {4, 1, 1, 0, 0, 0, 1, 0, 0, 0, 2, 0}},
+    // Object names first; bones only of the first matching object that has any.
+    {"object.bone", Bones, {}, "Head*.Arm*", '1', {3, 3, 2, 0, 0, 0, 3, 0, 0, 0, 2, 0}},
+};
+
+TEST(HostCallBudget, EachSearchMakesTheCallsItsScopeNeedsAndNoMore) {
+  for (const SearchCase& c : kSearches) {
+    SCOPED_TRACE(std::string(c.name) + ": \"" + c.pattern + "\"");
+    Host host(c.scene());
+    host.Select(c.selection);
+    host.panels().user() = hostsim::PanelUser().Types(c.pattern).Presses(c.kindKey).Confirms();
+    const hostsim::RunResult result = qztest::RunCommand(host, "QZ_Sel_ByName");
+    EXPECT_EQ(result.code, 0);
+    ExpectWithin(Spent(host.calls()), c.budget);
+    EXPECT_EQ(UnusedItemSlots(host.calls()), 0u);
+  }
+}
+
 }  // namespace
