@@ -1,5 +1,6 @@
 // Soak: every command of the module, over and over, on one mid-size scene and
-// one host, as a long session would run them. Each case's first result is
+// one host, as a long session would run them; the by-name command with a
+// scripted user typing patterns and choosing kinds in its panel. Each case's first result is
 // kept; every later run of it must give the same lines, result, messages and
 // selection, and the process's memory must not grow once the cases have all
 // run once.
@@ -89,8 +90,24 @@ std::uint64_t ProcessMemoryKib() {
 #endif
 }
 
+// What the user does in the by-name panel; each is a case of its own.
+struct Search {
+  const char* pattern;
+  std::uint32_t kindKey;  // '1' objects, '2' lights, '3' cameras, '4' bones
+  bool confirms;
+};
+
+// Patterns for the generated rigs: some match many items, some few, one none,
+// one is dismissed; bones both with and without a bone selected first.
+const Search kSearches[] = {
+    {"Body_000*", '1', true}, {"Key Light 1?", '2', true}, {"Camera (9*", '3', true},
+    {"Arm_L_00?", '4', true}, {"*.Arm_R_00?", '1', true},  {"Body_0000?.Finger.R.*", '1', true},
+    {"Nobody", '1', true},    {"Body*", '1', false},
+};
+
 struct SoakCase {
   const hostsim::CommandInfo* command = nullptr;
+  const Search* search = nullptr;  // the by-name command's user
   Pick pick = Pick::One;
   UpdateMode mode = UpdateMode::Deferred;
   bool seen = false;
@@ -119,7 +136,14 @@ std::vector<SoakCase> MakeCases(const hostsim::ModuleLibrary& module) {
       soakCase.command = &command;
       soakCase.pick = variant.pick;
       soakCase.mode = variant.mode;
-      cases.push_back(std::move(soakCase));
+      if (command.name != "QZ_Sel_ByName") {
+        cases.push_back(std::move(soakCase));
+        continue;
+      }
+      for (const Search& search : kSearches) {
+        soakCase.search = &search;
+        cases.push_back(soakCase);
+      }
     }
   return cases;
 }
@@ -142,6 +166,9 @@ int main(int argc, char** argv) {
   }
 
   Host host(qzbench::MakeScene(qzbench::Shape::Mixed, options.sceneSize));
+  // A real host forgets a panel once it is destroyed; this one would keep
+  // every run's panel to catch stale handles, which is growth of its own.
+  host.panels().SetKeepPanels(false);
   std::vector<std::uint32_t> selections[3];
   for (const Pick pick : qzbench::kPicks)
     selections[static_cast<int>(pick)] = qzbench::PickSelection(host.scene(), pick);
@@ -159,6 +186,11 @@ int main(int argc, char** argv) {
     SoakCase& soakCase = cases[activation % cases.size()];
     host.SetUpdateMode(soakCase.mode);
     host.Select(selections[static_cast<int>(soakCase.pick)]);
+    if (soakCase.search != nullptr) {
+      hostsim::PanelUser user;
+      user.Types(soakCase.search->pattern).Presses(soakCase.search->kindKey);
+      host.panels().user() = soakCase.search->confirms ? user.Confirms() : user.Dismisses();
+    }
     hostsim::RunResult result = host.Run(soakCase.command->activate);
     protocolErrors += result.protocolErrors.size();
     if (!soakCase.seen) {
@@ -167,7 +199,8 @@ int main(int argc, char** argv) {
       soakCase.selectionAfter = host.selection();
     } else if (!SameResult(result, soakCase.expected) || host.selection() != soakCase.selectionAfter) {
       if (changed++ < 10)
-        std::printf("changed: %s, %s selection, %s, at activation %llu\n", soakCase.command->name.c_str(),
+        std::printf("changed: %s%s%s, %s selection, %s, at activation %llu\n", soakCase.command->name.c_str(),
+                    soakCase.search != nullptr ? " " : "", soakCase.search != nullptr ? soakCase.search->pattern : "",
                     qzbench::PickName(soakCase.pick), hostsim::UpdateModeName(soakCase.mode),
                     static_cast<unsigned long long>(activation));
     }
