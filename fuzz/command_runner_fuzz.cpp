@@ -30,7 +30,7 @@ enum class Reach {
   Hierarchy,       // found through parents and children: reference kind only
   HierarchyRoots,  // the same, but a root may be any selected item
   SceneWide,       // objects only; the first object may not qualify
-  Other,           // the by-name command, checked for form only
+  ByName,          // items of the kind of the edit-mode line before them
 };
 
 enum class Selects { Never, FixedDigits, Printf };  // the form of a first "SelectItem" line
@@ -53,7 +53,7 @@ const Rule kRules[] = {
     {"QZ_Sel_AllObjects", {kObjectInfoService, kItemInfoService}, Reach::SceneWide, Selects::Printf},
     {"QZ_Add_Child", {kItemInfoService, kInterfaceInfoService}, Reach::Hierarchy, Selects::Never},
     {"QZ_Add_Parent", {kItemInfoService, kInterfaceInfoService}, Reach::Hierarchy, Selects::Never},
-    {"QZ_Sel_ByName", {kItemInfoService, kMessageService}, Reach::Other, Selects::FixedDigits},
+    {"QZ_Sel_ByName", {kItemInfoService, kMessageService}, Reach::ByName, Selects::FixedDigits},
 };
 
 const char* const kServices[] = {kItemInfoService, kInterfaceInfoService, kObjectInfoService, kMessageService,
@@ -77,6 +77,13 @@ struct Case {
   const Rule* rule = nullptr;
   hostsim::Scene scene;
   std::vector<std::uint32_t> selection;
+  // The by-name command's panel: what the user types and presses, and how the
+  // host's panel services misbehave.
+  std::string pattern;
+  std::uint32_t kindKey = '1';
+  std::uint32_t extraKey = 0;  // 0: none
+  bool confirms = true;
+  hostsim::PanelFaults panelFaults;
   hostsim::UpdateMode mode = hostsim::UpdateMode::Deferred;
   hostsim::Faults faults;
 };
@@ -116,6 +123,37 @@ void AddItem(FuzzedDataProvider& input, hostsim::Scene& scene) {
   }
 }
 
+constexpr const char* kControlTypes[] = {"ChoiceControl", "EditControl", "BorderControl"};
+
+// Keys 0 to 5 around the four kind keys; now and then any key at all, a
+// choice the host reads back wrongly, or a panel that cannot be built.
+void AddPanelUser(FuzzedDataProvider& input, Case& c) {
+  c.pattern = input.ConsumeRandomLengthString(24);
+  c.kindKey = input.ConsumeIntegralInRange<std::uint32_t>('0', '5');
+  if (input.ConsumeIntegral<std::uint8_t>() < 32) c.extraKey = input.ConsumeIntegral<std::uint32_t>();
+  c.confirms = input.ConsumeIntegral<std::uint8_t>() >= 24;
+  const std::uint8_t fault = input.ConsumeIntegral<std::uint8_t>();
+  if (fault < 8) c.panelFaults.createFails = true;
+  if (fault >= 8 && fault < 16) c.panelFaults.failingControl = kControlTypes[fault % 3];
+  if (fault >= 16 && fault < 40) c.panelFaults.choiceReadBack = input.ConsumeIntegral<std::int32_t>();
+}
+
+void SetPanelUser(Host& host, const Case& c) {
+  hostsim::PanelUser user;
+  user.Types(c.pattern).Presses(c.kindKey);
+  if (c.extraKey != 0) user.Presses(c.extraKey);
+  host.panels().user() = c.confirms ? user.Confirms() : user.Dismisses();
+  host.panels().faults() = c.panelFaults;
+}
+
+// The panel remembers the last confirmed pattern and kind across runs; every
+// case starts from the same memory, so an input replays alone.
+void ForgetPanelMemory() {
+  Host host;
+  host.panels().user() = hostsim::PanelUser().Types("").Presses('1').Confirms();
+  host.Run(Module(), "QZ_Sel_ByName");
+}
+
 Case MakeCase(FuzzedDataProvider& input) {
   Case c;
   c.rule = &kRules[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kRules) - 1)];
@@ -142,6 +180,7 @@ Case MakeCase(FuzzedDataProvider& input) {
   c.faults.nullNames = input.ConsumeIntegral<std::uint8_t>() < 16;
   if (input.ConsumeBool())
     c.faults.idHighBits = static_cast<std::uint64_t>(input.ConsumeIntegral<std::uint32_t>()) << 32;
+  if (c.rule->reach == Reach::ByName) AddPanelUser(input, c);
   return c;
 }
 
@@ -168,6 +207,12 @@ std::string Printable(const std::string& text) {
   std::fprintf(stderr, "mode %s, null names %d, id high bits %llx, missing:", hostsim::UpdateModeName(c.mode),
                c.faults.nullNames ? 1 : 0, static_cast<unsigned long long>(c.faults.idHighBits));
   for (const std::string& service : c.faults.missingServices) std::fprintf(stderr, " '%s'", service.c_str());
+  if (c.rule->reach == Reach::ByName) {
+    std::fprintf(stderr, "\npanel: types '%s', presses 0x%X then 0x%X, %s; create fails %d, failing control '%s'",
+                 Printable(c.pattern).c_str(), c.kindKey, c.extraKey, c.confirms ? "confirms" : "dismisses",
+                 c.panelFaults.createFails ? 1 : 0, c.panelFaults.failingControl.c_str());
+    if (c.panelFaults.choiceReadBack) std::fprintf(stderr, ", choice reads back %d", *c.panelFaults.choiceReadBack);
+  }
   std::fprintf(stderr, "\nscene:\n");
   for (std::size_t index = 1; index <= c.scene.size(); ++index) {
     const hostsim::Item& item = c.scene.At(index);
@@ -179,6 +224,8 @@ std::string Printable(const std::string& text) {
   for (const std::uint32_t id : c.selection) std::fprintf(stderr, " %08X", id);
   std::fprintf(stderr, "\nresult %d, lines:\n", result.code);
   for (const std::string& line : result.lines) std::fprintf(stderr, "  %s\n", line.c_str());
+  for (const hostsim::Message& message : result.messages)
+    std::fprintf(stderr, "  message '%s'%s\n", message.text.c_str(), message.secondText ? " with a second text" : "");
   for (const std::string& error : result.protocolErrors) std::fprintf(stderr, "  protocol error: %s\n", error.c_str());
   std::abort();
 }
@@ -230,7 +277,9 @@ void CheckLines(const Case& c, const hostsim::RunResult& result) {
   const std::vector<std::string>& lines = result.lines;
   const std::uint32_t referenceKind = c.selection.empty() ? 0 : KindBits(c.selection.front());
   const std::size_t firstObject = c.scene.FirstOfKind(Kind::Object);
-  for (std::size_t index = 0; index < lines.size(); ++index) {
+  std::uint32_t editKind = 0;  // kind bits of the latest edit-mode line
+  Form previous = Form::Unknown;
+  for (std::size_t index = 0; index < lines.size(); previous = FormOf(lines[index]), ++index) {
     const std::string& line = lines[index];
     if (line.size() > 28) Fail(c, result, "line longer than 28 bytes: " + line);
     const Form form = FormOf(line);
@@ -240,6 +289,9 @@ void CheckLines(const Case& c, const hostsim::RunResult& result) {
         Fail(c, result, "edit-mode line other than a leading EditObjects");
       if (c.rule->reach == Reach::Hierarchy || c.rule->reach == Reach::HierarchyRoots)
         Fail(c, result, "a hierarchy command switched the edit mode");
+      const char* const editLines[] = {"EditObjects", "EditLights", "EditCameras", "EditBones"};
+      for (std::uint32_t kind = 0; kind < 4; ++kind)
+        if (line == editLines[kind]) editKind = (kind + 1) << 28;
       continue;
     }
     if (form == Form::Select) {
@@ -250,7 +302,9 @@ void CheckLines(const Case& c, const hostsim::RunResult& result) {
                                                                     : false;
       if (!expected) Fail(c, result, "SelectItem line in a form this command never sends");
       const std::size_t allowedAt = c.rule->reach == Reach::SceneWide ? 1 : 0;
-      if (c.rule->reach != Reach::Other && index != allowedAt) Fail(c, result, "SelectItem line after the start");
+      if (c.rule->reach != Reach::ByName && index != allowedAt) Fail(c, result, "SelectItem line after the start");
+      if (c.rule->reach == Reach::ByName && previous != Form::EditMode)
+        Fail(c, result, "a search's SelectItem line not right after its edit-mode line");
     }
     const std::uint32_t item = NamedItem(line);
     if (!c.scene.Contains(item)) Fail(c, result, "line names no item of the scene: " + line);
@@ -278,7 +332,12 @@ void CheckLines(const Case& c, const hostsim::RunResult& result) {
         if (form == Form::Remove && (index + 1 != lines.size() || Qualifies(c, named) == Verdict::Yes))
           Fail(c, result, "RemoveFromSelection out of place: " + line);
         break;
-      case Reach::Other: break;
+      case Reach::ByName:
+        if (form == Form::Remove) Fail(c, result, "the by-name command removed an item");
+        if (form == Form::Add && previous != Form::Select && previous != Form::Add)
+          Fail(c, result, "AddToSelection before the search's first match");
+        if (KindBits(item) != editKind) Fail(c, result, "item of another kind than the edit mode: " + line);
+        break;
     }
   }
 }
@@ -291,11 +350,17 @@ void CheckRun(const Case& c, const hostsim::RunResult& result, const hostsim::Ca
     startServiceMissing = startServiceMissing || c.faults.missingServices.count(service) != 0;
   if (startServiceMissing && (result.code != 2 || !result.lines.empty()))
     Fail(c, result, "a start service was missing, yet the result was not 2 with nothing sent");
-  if (!startServiceMissing && result.code != 0 && c.rule->reach != Reach::Other)
-    Fail(c, result, "result 2 with every start service there");
-  if (c.selection.empty() && c.rule->reach != Reach::SceneWide && c.rule->reach != Reach::Other &&
+  if (!startServiceMissing && result.code != 0) Fail(c, result, "result 2 with every start service there");
+  if (c.selection.empty() && (c.rule->reach == Reach::Hierarchy || c.rule->reach == Reach::HierarchyRoots) &&
       !result.lines.empty())
     Fail(c, result, "lines sent for an empty selection");
+  bool selected = false;
+  for (const std::string& line : result.lines) selected = selected || FormOf(line) == Form::Select;
+  for (const hostsim::Message& message : result.messages) {
+    if (c.rule->reach != Reach::ByName || message.text != "Not Found" || message.secondText)
+      Fail(c, result, "a message other than \"Not Found\" alone");
+    if (selected || result.messages.size() != 1) Fail(c, result, "\"Not Found\" after a match, or more than once");
+  }
   // No walk of ours needs more than a pass over the scene per selected item.
   const std::uint64_t items = c.scene.size() + 2;
   if (calls.Total() > 16 * items * items + 64) Fail(c, result, "far more host calls than any walk needs");
@@ -317,10 +382,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   hostsim::RunResult results[2];
   // Twice on fresh hosts: a result that differs has read something it never wrote.
   for (hostsim::RunResult& result : results) {
+    if (c.rule->reach == Reach::ByName) ForgetPanelMemory();
     Host host(c.scene);
     host.SetUpdateMode(c.mode);
     host.faults() = c.faults;
     host.Select(c.selection);
+    if (c.rule->reach == Reach::ByName) SetPanelUser(host, c);
     result = host.Run(Module(), c.rule->command);
     CheckRun(c, result, host.calls());
   }
