@@ -21,14 +21,24 @@ struct CommandTraits {
   const char* name;
   bool readsSelection;  // the scene-wide commands run once per scene
   bool liveDiffers;     // walks the live list, so lines applied at once change its work
+  bool searches;        // the by-name command: run once per search instead
 };
 extern const std::vector<CommandTraits> kBenchCommands;
+
+// What the by-name command's user types and chooses in its panel.
+struct BenchSearch {
+  const char* label;
+  const char* pattern;
+  std::uint32_t kindKey;  // '1' objects, '4' bones
+};
+extern const std::vector<BenchSearch> kBenchSearches;
 
 struct BenchCase {
   const CommandTraits* command = nullptr;
   Shape shape = Shape::Wide;
   std::size_t size = 0;
   Pick pick = Pick::One;
+  const BenchSearch* search = nullptr;  // the by-name command's user
   hostsim::UpdateMode mode = hostsim::UpdateMode::Deferred;
   bool skipped = false;  // predicted to take longer than the budget, from the smaller sizes
   double plannedSeconds = 0;
@@ -40,6 +50,8 @@ struct BenchCase {
 
 std::string CaseName(const BenchCase& c);    // command/shape/size/selection/mode
 std::string FamilyName(const BenchCase& c);  // the same without the size
+// The selection, or for the by-name command the search.
+const char* VariantName(const BenchCase& c);
 
 // Steps the command took through the scene: calls of the item record's
 // navigation slots (first, next, first child, next child, parent).

@@ -66,6 +66,7 @@ Host& StageFor(Shape shape, std::size_t size) {
     g_stage.host.reset();
     g_stage.host = std::make_unique<Host>(qzbench::MakeScene(shape, size));
     g_stage.host->SetRecordLines(false);
+    g_stage.host->panels().SetKeepPanels(false);
     g_stage.shape = shape;
     g_stage.size = size;
     for (const Pick pick : qzbench::kPicks)
@@ -82,6 +83,8 @@ Host& Prepare(const BenchCase& c) {
   Host& host = StageFor(c.shape, c.size);
   host.SetUpdateMode(c.mode);
   host.Select(SelectionFor(c.pick));
+  if (c.search != nullptr)
+    host.panels().user() = hostsim::PanelUser().Types(c.search->pattern).Presses(c.search->kindKey).Confirms();
   return host;
 }
 
@@ -126,6 +129,23 @@ void RunReplay(benchmark::State& state, const BenchCase* c) {
     state.SetIterationTime(qzbench::ReplayCalls(host, trace));
   }
   qzbench::SetItemCounters(state, *c);
+}
+
+struct Variant {
+  Pick pick;
+  const qzbench::BenchSearch* search;
+};
+
+std::vector<Variant> VariantsOf(const CommandTraits& command) {
+  std::vector<Variant> variants;
+  if (command.searches) {
+    for (const qzbench::BenchSearch& search : qzbench::kBenchSearches) variants.push_back({Pick::One, &search});
+  } else if (!command.readsSelection) {
+    variants.push_back({Pick::One, nullptr});
+  } else {
+    for (const Pick pick : qzbench::kPicks) variants.push_back({pick, nullptr});
+  }
+  return variants;
 }
 
 struct Options {
@@ -178,13 +198,13 @@ int RunBenchmarks(int argc, char** argv) {
         if (Module().Find(command.name) == nullptr) continue;
         for (const UpdateMode mode : {UpdateMode::Deferred, UpdateMode::Live}) {
           if (mode == UpdateMode::Live && !command.liveDiffers) continue;
-          for (const Pick pick : qzbench::kPicks) {
-            if (!command.readsSelection && pick != Pick::One) continue;
+          for (const Variant& variant : VariantsOf(command)) {
             auto c = std::make_unique<BenchCase>();
             c->command = &command;
             c->shape = shape;
             c->size = size;
-            c->pick = pick;
+            c->pick = variant.pick;
+            c->search = variant.search;
             c->mode = mode;
             const std::string name = qzbench::CaseName(*c);
             const std::string family = qzbench::FamilyName(*c);

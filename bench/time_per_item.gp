@@ -4,13 +4,14 @@
 set datafile separator "\t"
 set terminal pngcairo size 1400,1000 font ",10" noenhanced
 set output output
-commands = "QZ_Sel_Child QZ_Add_Child QZ_Sel_Sibling QZ_Sel_Throwback QZ_Sel_Parent QZ_Add_Parent QZ_Sel_Descendant QZ_Sel_Hierarchy QZ_Sel_AllNulls QZ_Sel_AllObjects"
+commands = "QZ_Sel_Child QZ_Add_Child QZ_Sel_Sibling QZ_Sel_Throwback QZ_Sel_Parent QZ_Add_Parent QZ_Sel_Descendant QZ_Sel_Hierarchy QZ_Sel_AllNulls QZ_Sel_AllObjects QZ_Sel_ByName"
 if (!exists("shapes")) shapes = "wide deep balanced mixed"
-# The scene-wide commands ignore the selection and run once per scene.
-selection(command) = (command[4:9] eq "Sel_Al") ? "one" : "all"
+# The scene-wide commands ignore the selection and run once per scene; the
+# by-name command is drawn for its search of every object's name.
+selection(command) = command eq "QZ_Sel_ByName" ? "objects" : (command[4:9] eq "Sel_Al") ? "one" : "all"
 # One command's line in one panel, picked out with awk so that its points join up.
 rows(command, shape) = sprintf("< awk -F'\t' '$1 == \"%s\" && $2 == \"%s\" && $3 == \"%s\" && $4 == \"deferred\"' '%s'", command, shape, selection(command), data)
-set multiplot layout 2,2 title "Time per item visited (ns) against scene size: deferred mode, every item selected"
+set multiplot layout 2,2 title "Time per item visited (ns) against scene size: deferred mode, every item selected (by name: every object)"
 set logscale x
 set logscale y
 set xrange [500:2000000]
