@@ -117,11 +117,30 @@ void RunModule(benchmark::State& state, const BenchCase* c) {
   qzbench::SetItemCounters(state, *c);
 }
 
+bool SameCalls(const hostsim::CallCounts& a, const hostsim::CallCounts& b) {
+  for (std::size_t slot = 0; slot < std::size(a.itemInfo); ++slot)
+    if (a.itemInfo[slot] != b.itemInfo[slot]) return false;
+  return a.itemFlags == b.itemFlags && a.objectInfo[0] == b.objectInfo[0] && a.objectInfo[1] == b.objectInfo[1] &&
+         a.messages == b.messages && a.evaluate == b.evaluate && a.lookups == b.lookups;
+}
+
 void RunReplay(benchmark::State& state, const BenchCase* c) {
   Host& host = Prepare(*c);
+  host.ResetCalls();
   const qzbench::CallTrace trace = qzbench::RecordCalls(host, ActivationOf(*c), kMaxRecordedCalls);
   if (!trace.complete) {
     state.SkipWithError("too many calls to record");
+    return;
+  }
+  // The floor is only honest if it makes the very calls the module made and
+  // leaves the host in the same state.
+  const hostsim::CallCounts recorded = host.calls();
+  const std::vector<std::uint32_t> selected = host.selection();
+  Prepare(*c);
+  host.ResetCalls();
+  qzbench::ReplayCalls(host, trace);
+  if (!SameCalls(host.calls(), recorded) || host.selection() != selected) {
+    state.SkipWithError("the replay made other calls than the module");
     return;
   }
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
