@@ -188,6 +188,19 @@ int RecordingActivation(int version, ServiceLookup lookup, void* local, void* se
 
 const CallTrace* g_replay = nullptr;
 
+// Zero, but computed from the value: an argument plus this cannot be formed
+// before the value is known. A walk's next call takes what the last one
+// returned; without this the processor would run the replay's calls side by
+// side, fetching a large scene's records all at once, and the floor would sit
+// lower than any walk could ever reach.
+ItemId After(ItemId value) {
+  ItemId copy = value;
+  asm volatile("" : "+r"(copy));
+  return copy ^ value;
+}
+
+ItemId AsValue(const void* pointer) { return reinterpret_cast<ItemId>(pointer); }
+
 int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
   const CallTrace& trace = *g_replay;
   const auto* generic = static_cast<const LayoutGeneric*>(local);
@@ -195,7 +208,9 @@ int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /
   const InterfaceInfo* interfaceInfo = nullptr;
   const ObjectInfo* objects = nullptr;
   const MessageFuncs* messages = nullptr;
+  ItemId last = 0;  // what the call before answered
   for (const HostCall& call : trace.calls) {
+    const ItemId first = call.first + After(last);
     switch (call.slot) {
       case HostSlot::Lookup: {
         void* record = lookup(trace.texts[call.text].data(), 0);
@@ -207,36 +222,38 @@ int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /
       }
       // A record the host refused is never called: the module made no call through it either.
       case HostSlot::FirstItem:
-        if (items != nullptr) items->first(call.kind, call.first);
+        if (items != nullptr) last = items->first(call.kind, first);
         break;
       case HostSlot::NextItem:
-        if (items != nullptr) items->next(call.first);
+        if (items != nullptr) last = items->next(first);
         break;
       case HostSlot::FirstChild:
-        if (items != nullptr) items->firstChild(call.first);
+        if (items != nullptr) last = items->firstChild(first);
         break;
       case HostSlot::NextChild:
-        if (items != nullptr) items->nextChild(call.first, call.second);
+        if (items != nullptr) last = items->nextChild(first, call.second);
         break;
       case HostSlot::Parent:
-        if (items != nullptr) items->parent(call.first);
+        if (items != nullptr) last = items->parent(first);
         break;
       case HostSlot::Name:
-        if (items != nullptr) items->name(call.first);
+        if (items != nullptr) last = AsValue(items->name(first));
         break;
       case HostSlot::ItemFlags:
-        if (interfaceInfo != nullptr) interfaceInfo->itemFlags(call.first);
+        if (interfaceInfo != nullptr) last = interfaceInfo->itemFlags(first);
         break;
       case HostSlot::FileName:
-        if (objects != nullptr) objects->fileName(call.first);
+        if (objects != nullptr) last = AsValue(objects->fileName(first));
         break;
       case HostSlot::PointCount:
-        if (objects != nullptr) objects->pointCount(call.first);
+        if (objects != nullptr) last = static_cast<ItemId>(objects->pointCount(first));
         break;
       case HostSlot::Message:
         if (messages != nullptr) messages->info(trace.texts[call.text].data(), nullptr);
         break;
-      case HostSlot::Evaluate: generic->evaluate(generic->context, trace.texts[call.text].data()); break;
+      case HostSlot::Evaluate:
+        last = static_cast<ItemId>(generic->evaluate(generic->context, trace.texts[call.text].data()));
+        break;
     }
   }
   return trace.result;
