@@ -9,6 +9,9 @@ int WildcardMatch(const char* name, const char* pattern) {
   while (*name != '\0') {
     if (*pattern == '*') {
       afterStar = ++pattern;
+      // A star that ends the pattern takes whatever is left of the name;
+      // walking it byte by byte would only confirm that.
+      if (*afterStar == '\0') return 1;
       starEnd = name;
     } else if (*pattern == '?' || *pattern == *name) {
       ++pattern;
