@@ -339,6 +339,14 @@ void Reader::LoadObjectFile(Fields& fields, bool withLayer) {
   const std::uint32_t id = DeclarationId(fields, Kind::Object);
   const std::string_view path = fields.Remainder();
   if (Trimmed(path).empty()) Fail(lineNumber_, "the object's file name is missing");
+  // A path whose last part is blank, "." or ".." names a folder; written back it
+  // would lose the file part altogether.
+  const std::string_view trimmedPath = Trimmed(path);
+  const std::size_t slash = trimmedPath.find_last_of("/\\");
+  const std::string_view lastPart =
+      Trimmed(slash == std::string_view::npos ? trimmedPath : trimmedPath.substr(slash + 1));
+  if (lastPart.empty() || lastPart == "." || lastPart == "..")
+    Fail(lineNumber_, "the object's path '" + std::string(trimmedPath) + "' names a folder, not a file");
   PendingItem& item = items_[Declare(Kind::Object)];
   item.id = id;
   item.layer = layer;

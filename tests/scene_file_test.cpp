@@ -290,6 +290,8 @@ const BadScene kBadScenes[] = {
      4, "cycle: 'a' (10000000) in 'Bone' (40000000) of 'a' (10000000)"},
     {"declaration cut short", "LWSC\n5\nLoadObjectLayer 1 1000\n", 3, "expected an 8-digit hex item id, found '1000'"},
     {"path missing", "LWSC\n3\nLoadObjectLayer 1\n", 3, "file name is missing"},
+    {"path names a folder", "LWSC\n3\nLoadObjectLayer 1 ./ \n", 3, "names a folder"},
+    {"path ends in a separator", "LWSC\n1\nLoadObject Objects/\n", 3, "names a folder"},
     {"parent cut short", "LWSC\n5\nAddNullObject 10000000 A\nParentItem 1000\n", 4, "8-digit hex parent id"},
     {"id of the wrong kind", "LWSC\n5\nAddLight 10000000\n", 3, "does not carry the kind bits of a light"},
     {"id declared twice", "LWSC\n5\nAddNullObject 10000000 A\nAddNullObject 10000000 B\n", 4,
@@ -399,9 +401,8 @@ TEST(SceneFileWrite, AWrittenSceneReadsBackTheSame) {
 }
 
 TEST(SceneFileWrite, EveryFileNameReadsBackAsItWas) {
-  for (const char* path : {"C:\\Content\\Objects\\a.lwo", "c:\\content\\b.lwo",
-                           "C:\\Content\\c:\\x\\c.lwo", "E:\\d.lwo", "\\\\server\\share\\e.lwo",
-                           "D:\\with space\\ f.lwo "}) {
+  for (const char* path : {"C:\\Content\\Objects\\a.lwo", "c:\\content\\b.lwo", "C:\\Content\\c:\\x\\c.lwo",
+                           "E:\\d.lwo", "\\\\server\\share\\e.lwo", "D:\\with space\\ f.lwo "}) {
     Scene scene;
     hostsim::ItemSpec object;
     object.fileName = path;
