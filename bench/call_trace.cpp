@@ -1,8 +1,10 @@
 #include "bench/call_trace.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <unordered_map>
 #include <utility>
 
 namespace qzbench {
@@ -64,6 +66,8 @@ struct Recorder {
   ObjectInfo proxyObjects{};
   MessageFuncs proxyMessages{};
   LayoutGeneric proxyLocal{};
+  // Items answered so far -> the call (index + 1) that answered each last.
+  std::unordered_map<ItemId, std::uint32_t> answeredBy;
 };
 Recorder g_recorder;
 
@@ -74,6 +78,18 @@ std::uint32_t KeepText(const char* text) {
   return static_cast<std::uint32_t>(g_recorder.trace->texts.size() - 1);
 }
 
+std::uint32_t AnsweredBy(ItemId item) {
+  if (item == 0) return 0;
+  const auto found = g_recorder.answeredBy.find(item);
+  return found == g_recorder.answeredBy.end() ? 0 : found->second;
+}
+
+// The item a line names, in either digit form.
+ItemId NamedInLine(const char* line) {
+  const char* space = std::strrchr(line, ' ');
+  return space == nullptr ? 0 : static_cast<ItemId>(std::strtoull(space + 1, nullptr, 16));
+}
+
 void Note(HostSlot slot, ItemId first = 0, ItemId second = 0, int kind = 0, const char* text = nullptr) {
   CallTrace& trace = *g_recorder.trace;
   if (trace.calls.size() >= g_recorder.maxCalls) {
@@ -81,28 +97,36 @@ void Note(HostSlot slot, ItemId first = 0, ItemId second = 0, int kind = 0, cons
     return;
   }
   const std::uint32_t textIndex = text != nullptr ? KeepText(text) : 0;
-  trace.calls.push_back(HostCall{first, second, slot, kind, textIndex});
+  const std::uint32_t firstFrom = slot == HostSlot::Evaluate ? AnsweredBy(NamedInLine(text)) : AnsweredBy(first);
+  trace.calls.push_back(HostCall{first, second, slot, kind, textIndex, firstFrom, AnsweredBy(second)});
+}
+
+// The item the call just noted answered; later arguments equal to it are its.
+ItemId Answer(ItemId item) {
+  if (item != 0 && g_recorder.trace->complete)
+    g_recorder.answeredBy[item] = static_cast<std::uint32_t>(g_recorder.trace->calls.size());
+  return item;
 }
 
 ItemId RecordFirst(ItemKind kind, ItemId scope) {
   Note(HostSlot::FirstItem, scope, 0, kind);
-  return g_recorder.items->first(kind, scope);
+  return Answer(g_recorder.items->first(kind, scope));
 }
 ItemId RecordNext(ItemId item) {
   Note(HostSlot::NextItem, item);
-  return g_recorder.items->next(item);
+  return Answer(g_recorder.items->next(item));
 }
 ItemId RecordFirstChild(ItemId parent) {
   Note(HostSlot::FirstChild, parent);
-  return g_recorder.items->firstChild(parent);
+  return Answer(g_recorder.items->firstChild(parent));
 }
 ItemId RecordNextChild(ItemId parent, ItemId previous) {
   Note(HostSlot::NextChild, parent, previous);
-  return g_recorder.items->nextChild(parent, previous);
+  return Answer(g_recorder.items->nextChild(parent, previous));
 }
 ItemId RecordParent(ItemId item) {
   Note(HostSlot::Parent, item);
-  return g_recorder.items->parent(item);
+  return Answer(g_recorder.items->parent(item));
 }
 const char* RecordName(ItemId item) {
   Note(HostSlot::Name, item);
@@ -186,13 +210,8 @@ int RecordingActivation(int version, ServiceLookup lookup, void* local, void* se
 
 // ---- replay --------------------------------------------------------------------
 
-const CallTrace* g_replay = nullptr;
-
 // Zero, but computed from the value: an argument plus this cannot be formed
-// before the value is known. A walk's next call takes what the last one
-// returned; without this the processor would run the replay's calls side by
-// side, fetching a large scene's records all at once, and the floor would sit
-// lower than any walk could ever reach.
+// before the value is known.
 ItemId After(ItemId value) {
   ItemId copy = value;
   asm volatile("" : "+r"(copy));
@@ -201,16 +220,21 @@ ItemId After(ItemId value) {
 
 ItemId AsValue(const void* pointer) { return reinterpret_cast<ItemId>(pointer); }
 
+CallTrace* g_replay = nullptr;
+
 int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
-  const CallTrace& trace = *g_replay;
+  CallTrace& trace = *g_replay;
   const auto* generic = static_cast<const LayoutGeneric*>(local);
   const ItemInfo* items = nullptr;
   const InterfaceInfo* interfaceInfo = nullptr;
   const ObjectInfo* objects = nullptr;
   const MessageFuncs* messages = nullptr;
-  ItemId last = 0;  // what the call before answered
-  for (const HostCall& call : trace.calls) {
-    const ItemId first = call.first + After(last);
+  ItemId* answers = trace.answers.data();
+  for (std::size_t index = 0; index < trace.calls.size(); ++index) {
+    const HostCall& call = trace.calls[index];
+    const ItemId first = call.first + After(answers[call.firstFrom]);
+    const ItemId second = call.second + After(answers[call.secondFrom]);
+    ItemId answer = 0;
     switch (call.slot) {
       case HostSlot::Lookup: {
         void* record = lookup(trace.texts[call.text].data(), 0);
@@ -222,39 +246,42 @@ int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /
       }
       // A record the host refused is never called: the module made no call through it either.
       case HostSlot::FirstItem:
-        if (items != nullptr) last = items->first(call.kind, first);
+        if (items != nullptr) answer = items->first(call.kind, first);
         break;
       case HostSlot::NextItem:
-        if (items != nullptr) last = items->next(first);
+        if (items != nullptr) answer = items->next(first);
         break;
       case HostSlot::FirstChild:
-        if (items != nullptr) last = items->firstChild(first);
+        if (items != nullptr) answer = items->firstChild(first);
         break;
       case HostSlot::NextChild:
-        if (items != nullptr) last = items->nextChild(first, call.second);
+        if (items != nullptr) answer = items->nextChild(first, second);
         break;
       case HostSlot::Parent:
-        if (items != nullptr) last = items->parent(first);
+        if (items != nullptr) answer = items->parent(first);
         break;
       case HostSlot::Name:
-        if (items != nullptr) last = AsValue(items->name(first));
+        if (items != nullptr) answer = AsValue(items->name(first));
         break;
       case HostSlot::ItemFlags:
-        if (interfaceInfo != nullptr) last = interfaceInfo->itemFlags(first);
+        if (interfaceInfo != nullptr) answer = interfaceInfo->itemFlags(first);
         break;
       case HostSlot::FileName:
-        if (objects != nullptr) last = AsValue(objects->fileName(first));
+        if (objects != nullptr) answer = AsValue(objects->fileName(first));
         break;
       case HostSlot::PointCount:
-        if (objects != nullptr) last = static_cast<ItemId>(objects->pointCount(first));
+        if (objects != nullptr) answer = static_cast<ItemId>(objects->pointCount(first));
         break;
       case HostSlot::Message:
         if (messages != nullptr) messages->info(trace.texts[call.text].data(), nullptr);
         break;
       case HostSlot::Evaluate:
-        last = static_cast<ItemId>(generic->evaluate(generic->context, trace.texts[call.text].data()));
+        // The line is composed once the item it names is known.
+        answer = static_cast<ItemId>(
+            generic->evaluate(generic->context, trace.texts[call.text].data() + After(answers[call.firstFrom])));
         break;
     }
+    answers[index + 1] = answer;
   }
   return trace.result;
 }
@@ -278,10 +305,12 @@ CallTrace RecordCalls(hostsim::Host& host, ActivateFunc activate, std::size_t ma
   g_recorder.maxCalls = maxCalls;
   trace.result = host.Run(RecordingActivation).code;
   g_recorder = Recorder();
+  // Taken now, so the replay's timing never pays for fresh pages.
+  trace.answers.assign(trace.calls.size() + 1, 0);
   return trace;
 }
 
-double ReplayCalls(hostsim::Host& host, const CallTrace& trace) {
+double ReplayCalls(hostsim::Host& host, CallTrace& trace) {
   g_replay = &trace;
   const double seconds = TimeActivation(host, ReplayActivation);
   g_replay = nullptr;

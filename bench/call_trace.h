@@ -1,6 +1,12 @@
 // The floor under a command's cost: the host calls it makes, recorded once and
 // replayed without any of the module's logic. What the module takes beyond
 // the replay is its own overhead.
+//
+// The replay keeps the walk's data flow: a call whose argument an earlier call
+// answered waits for that answer, as the module must. Without that the
+// processor would run the replay's calls side by side, fetching a large
+// scene's records all at once, and the floor would sit lower than any walk
+// could reach; chaining every call to the one before would set it too high.
 #ifndef QZ_BENCH_CALL_TRACE_H
 #define QZ_BENCH_CALL_TRACE_H
 
@@ -35,6 +41,10 @@ struct HostCall {
   HostSlot slot;
   int kind;            // first item's kind argument
   std::uint32_t text;  // lookups, messages and lines: index into CallTrace::texts
+  // The call (index + 1; 0 for none) whose answer each argument is; for a line,
+  // the call that answered the item it names.
+  std::uint32_t firstFrom;
+  std::uint32_t secondFrom;
 };
 
 using CallText = std::array<char, 32>;  // longer texts are cut; no line of ours comes close
@@ -42,6 +52,7 @@ using CallText = std::array<char, 32>;  // longer texts are cut; no line of ours
 struct CallTrace {
   std::vector<HostCall> calls;
   std::vector<CallText> texts;
+  std::vector<ItemId> answers;  // the replay's scratch: one per call, after a 0 for "none"
   int result = 0;
   bool complete = true;  // false when the activation made more calls than the recorder keeps
 };
@@ -53,7 +64,7 @@ CallTrace RecordCalls(hostsim::Host& host, ActivateFunc activate, std::size_t ma
 
 // Runs an activation that makes exactly the recorded calls, with the recorded
 // arguments and lines, and returns the CPU seconds spent inside it.
-double ReplayCalls(hostsim::Host& host, const CallTrace& trace);
+double ReplayCalls(hostsim::Host& host, CallTrace& trace);
 
 // Runs the command and returns the CPU seconds spent inside its activation
 // only, leaving out the host's work before and after it.

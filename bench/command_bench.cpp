@@ -127,7 +127,7 @@ bool SameCalls(const hostsim::CallCounts& a, const hostsim::CallCounts& b) {
 void RunReplay(benchmark::State& state, const BenchCase* c) {
   Host& host = Prepare(*c);
   host.ResetCalls();
-  const qzbench::CallTrace trace = qzbench::RecordCalls(host, ActivationOf(*c), kMaxRecordedCalls);
+  qzbench::CallTrace trace = qzbench::RecordCalls(host, ActivationOf(*c), kMaxRecordedCalls);
   if (!trace.complete) {
     state.SkipWithError("too many calls to record");
     return;
@@ -209,6 +209,7 @@ int RunBenchmarks(int argc, char** argv) {
   // visited between the last two sizes; the first size guesses from how many
   // times its walk covers the scene.
   std::map<std::string, const BenchCase*> previous;
+  std::vector<std::unique_ptr<BenchCase>> planned;  // planned for the budget only, not run
   std::vector<std::string> stopped;
   for (const Shape shape : qzbench::kShapes) {
     for (const std::size_t size : kSizes) {
@@ -227,13 +228,24 @@ int RunBenchmarks(int argc, char** argv) {
             c->mode = mode;
             const std::string name = qzbench::CaseName(*c);
             const std::string family = qzbench::FamilyName(*c);
-            if (!std::regex_search(name + "/module", selected) && !std::regex_search(name + "/replay", selected))
-              continue;
+            // The smaller sizes of a chosen case are planned even when not run:
+            // only they tell whether the larger ones fit the budget.
+            bool chosen = false, familyChosen = false;
+            for (const std::size_t other : kSizes) {
+              BenchCase sized = *c;
+              sized.size = other;
+              const std::string otherName = qzbench::CaseName(sized);
+              const bool match = std::regex_search(otherName + "/module", selected) ||
+                                 std::regex_search(otherName + "/replay", selected);
+              familyChosen = familyChosen || (match && other >= size);
+              chosen = chosen || (match && other == size);
+            }
+            if (!familyChosen) continue;
             bool over = false;
             for (const std::string& done : stopped) over = over || done == family;
             if (over) {
               c->skipped = true;
-              cases.push_back(std::move(c));
+              if (chosen) cases.push_back(std::move(c));
               continue;
             }
             Plan(*c);
@@ -245,6 +257,10 @@ int RunBenchmarks(int argc, char** argv) {
                     : 10 * std::max(1.0, visited / static_cast<double>(size));
             if (c->plannedSeconds * std::max(growth, 1.0) > kBudgetSeconds) stopped.push_back(family);
             previous[family] = c.get();
+            if (!chosen) {
+              planned.push_back(std::move(c));
+              continue;
+            }
             qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/module").c_str(), RunModule, c.get()))
                 ->UseManualTime()
                 ->Iterations(c->iterations)
