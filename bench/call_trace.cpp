@@ -86,6 +86,7 @@ std::uint32_t AnsweredBy(ItemId item) {
 
 // The item a line names, in either digit form.
 ItemId NamedInLine(const char* line) {
+  if (line == nullptr) return 0;
   const char* space = std::strrchr(line, ' ');
   return space == nullptr ? 0 : static_cast<ItemId>(std::strtoull(space + 1, nullptr, 16));
 }
