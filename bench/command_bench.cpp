@@ -66,6 +66,8 @@ Host& StageFor(Shape shape, std::size_t size) {
     g_stage.host.reset();
     g_stage.host = std::make_unique<Host>(qzbench::MakeScene(shape, size));
     g_stage.host->SetRecordLines(false);
+    // Moving the whole list at every line would time the host's copying, not the command.
+    g_stage.host->SetLiveList(hostsim::LiveList::GrowsInPlace);
     g_stage.host->panels().SetKeepPanels(false);
     g_stage.shape = shape;
     g_stage.size = size;

@@ -325,8 +325,9 @@ void Host::Evaluate(void* context, const char* line) {
     deferred_.push_back(parsed);
     return;
   }
+  const std::size_t countBefore = selection_.size();
   Apply(parsed);
-  if (mode_ == UpdateMode::Live) Publish();
+  if (mode_ == UpdateMode::Live) PublishChange(parsed, countBefore);
 }
 
 void Host::Show(const char* text, const char* secondText) {
@@ -368,9 +369,25 @@ void Host::Apply(const ParsedLine& line) {
   }
 }
 
-void Host::Publish() {
+void Host::PublishChange(const ParsedLine& line, std::size_t countBefore) {
+  if (liveList_ == LiveList::MovesEveryChange) {
+    Publish();
+    return;
+  }
+  const std::size_t count = selection_.size();
+  if (count == countBefore && line.verb != Verb::SelectItem) return;  // nothing the list shows changed
+  if (line.verb == Verb::AddToSelection && count <= publishedCapacity_) {
+    published_[count - 1] = Export(selection_.back());
+    published_[count] = 0;
+    publishedCount_ = count;
+    return;
+  }
+  Publish(line.verb == Verb::AddToSelection ? 2 * count : count);
+}
+
+void Host::Publish(std::size_t capacity) {
   // Always a new array, so a module still holding the old one reads freed memory.
-  std::unique_ptr<ItemId[]> fresh(new ItemId[selection_.size() + 1]);
+  std::unique_ptr<ItemId[]> fresh(new ItemId[capacity + 1]);
   for (std::size_t entry = 0; entry < selection_.size(); ++entry) fresh[entry] = Export(selection_[entry]);
   fresh[selection_.size()] = 0;
   if (published_ && g_active == this) {
@@ -384,6 +401,7 @@ void Host::Publish() {
   }
   published_ = std::move(fresh);
   publishedCount_ = selection_.size();
+  publishedCapacity_ = capacity;
   interfaceInfo_.selectedItems = published_.get();
 }
 

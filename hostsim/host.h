@@ -28,9 +28,17 @@ namespace hostsim {
 // When the module's lines reach the selection it reads.
 enum class UpdateMode {
   Deferred,  // applied after the activation returns
-  Live,      // applied at once; the list is reallocated at every change
+  Live,      // applied at once; the list follows every change (see LiveList)
   Snapshot,  // applied at once, flags live, list refreshed only on lookup
 };
+
+// How the live list follows a change. Moving it at every change catches a
+// module that keeps an old list pointer, and an exact-size list lets the
+// sanitizers see a read past its end; but each move copies the whole list.
+// Growing in place, as a host's growable array does, costs O(1) a line, and
+// is what benchmarks use so that the host's copying does not stand in for the
+// module's own cost. A shrinking list is moved to an exact-size one either way.
+enum class LiveList { MovesEveryChange, GrowsInPlace };
 const char* UpdateModeName(UpdateMode mode);
 std::optional<UpdateMode> ParseUpdateMode(std::string_view text);
 
@@ -75,6 +83,7 @@ class Host {
   Scene& scene() { return scene_; }
   const Scene& scene() const { return scene_; }
   void SetUpdateMode(UpdateMode mode) { mode_ = mode; }
+  void SetLiveList(LiveList policy) { liveList_ = policy; }
   UpdateMode updateMode() const { return mode_; }
   Faults& faults() { return faults_; }
   // Off for benchmarks: lines are then counted and checked, not kept.
@@ -121,10 +130,14 @@ class Host {
 
  private:
   void Apply(const ParsedLine& line);
-  void Publish();
+  // A fresh list with room for `capacity` entries before the terminator.
+  void Publish(std::size_t capacity);
+  void Publish() { Publish(selection_.size()); }
+  void PublishChange(const ParsedLine& line, std::size_t countBefore);
 
   Scene scene_;
   UpdateMode mode_ = UpdateMode::Deferred;
+  LiveList liveList_ = LiveList::MovesEveryChange;
   Faults faults_;
   bool recordLines_ = true;
 
@@ -132,6 +145,7 @@ class Host {
   std::vector<char> selected_;          // by scene index
   std::unique_ptr<ItemId[]> published_;
   std::size_t publishedCount_ = 0;
+  std::size_t publishedCapacity_ = 0;  // entries before the terminator's slot
   // Replaced lists stay readable, poisoned, until the activation returns, so
   // a module that kept an old list pointer reads ids the host can name.
   std::deque<std::pair<std::unique_ptr<ItemId[]>, std::size_t>> retired_;

@@ -11,6 +11,8 @@
 
 #include "hostsim/module_library.h"
 #include "hostsim/scene.h"
+#include "tests/support/module_fixture.h"
+#include "tests/support/rig_scene.h"
 
 namespace {
 
@@ -200,6 +202,70 @@ TEST(HostsimHost, LiveModeMovesTheListAtEveryChange) {
   host.Select({0x10000000});
   host.Run(WatchTheList);
   EXPECT_NE(g_listSeen[0], g_listSeen[1]);
+}
+
+// What a fake module saw after each of its lines: where the list was and what it held.
+struct ListView {
+  const ItemId* where;
+  std::vector<ItemId> entries;
+};
+std::vector<ListView> g_views;
+
+int AddThenShrink(int, ServiceLookup lookup, void* local, void*) {
+  const auto* ui = static_cast<const InterfaceInfo*>(lookup(kInterfaceInfoService, 0));
+  const auto* generic = static_cast<const LayoutGeneric*>(local);
+  for (const char* line :
+       {"AddToSelection 10000001", "AddToSelection 10000002", "AddToSelection 10000002", "SelectItem 10000001"}) {
+    generic->evaluate(generic->context, line);
+    ListView view{ui->selectedItems, {}};
+    for (const ItemId* entry = view.where; *entry != 0; ++entry) view.entries.push_back(*entry);
+    g_views.push_back(view);
+  }
+  return 0;
+}
+
+TEST(HostsimHost, LiveListCanGrowInPlaceButAlwaysMovesToShrink) {
+  Host host(ThreeNulls());
+  host.SetUpdateMode(UpdateMode::Live);
+  host.SetLiveList(hostsim::LiveList::GrowsInPlace);
+  host.Select({0x10000000});
+  g_views.clear();
+  const hostsim::RunResult result = host.Run(AddThenShrink);
+  EXPECT_TRUE(result.protocolErrors.empty());
+  ASSERT_EQ(g_views.size(), 4u);
+  EXPECT_EQ(g_views[0].entries, (std::vector<ItemId>{0x10000000, 0x10000001}));
+  EXPECT_EQ(g_views[1].where, g_views[0].where) << "room was left by the first growth";
+  EXPECT_EQ(g_views[1].entries, (std::vector<ItemId>{0x10000000, 0x10000001, 0x10000002}));
+  EXPECT_EQ(g_views[2].where, g_views[1].where);
+  EXPECT_EQ(g_views[2].entries, g_views[1].entries);
+  EXPECT_NE(g_views[3].where, g_views[2].where) << "a shrunk list is a fresh exact-size one";
+  EXPECT_EQ(g_views[3].entries, (std::vector<ItemId>{0x10000001}));
+}
+
+// The benchmarks' live host must not change what a command does, only what it costs.
+TEST(HostsimHost, LiveListPolicyNeverChangesACommandsLines) {
+  const std::vector<std::vector<std::uint32_t>> selections = {
+      {qztest::rig::kBody}, {qztest::rig::kHandL, qztest::rig::kKey, qztest::rig::kArmL}, {}};
+  for (const std::string& command : qztest::kCommandNames) {
+    if (command == "QZ_Sel_ByName") continue;  // needs a scripted user, and its search reads one entry before any line
+    for (const auto& selection : selections) {
+      SCOPED_TRACE(command + " with " + std::to_string(selection.size()) + " selected");
+      hostsim::RunResult runs[2];
+      std::vector<std::uint32_t> after[2];
+      for (const hostsim::LiveList policy : {hostsim::LiveList::MovesEveryChange, hostsim::LiveList::GrowsInPlace}) {
+        Host host(qztest::Rig());
+        host.SetUpdateMode(UpdateMode::Live);
+        host.SetLiveList(policy);
+        host.Select(selection);
+        const int index = static_cast<int>(policy);
+        runs[index] = qztest::RunCommand(host, command);
+        after[index] = host.selection();
+      }
+      EXPECT_EQ(runs[0].code, runs[1].code);
+      EXPECT_EQ(runs[0].lines, runs[1].lines);
+      EXPECT_EQ(after[0], after[1]);
+    }
+  }
 }
 
 TEST(HostsimLoader, ExplainsWhyAFileIsNotAModule) {
