@@ -49,7 +49,12 @@ void SendFormattedLine(CommandLine& line, const char* format, ItemId item) {
 }
 
 void SendFixedLine(CommandLine& line, const char* text) {
-  std::snprintf(line.text, sizeof line.text, "%s", text);
+  // Copied, not printed: a bone search sends one of these for every object it
+  // steps onto. Cut at the capacity, as a print would be.
+  std::size_t length = 0;
+  while (length + 1 < sizeof line.text && text[length] != '\0') ++length;
+  std::memcpy(line.text, text, length);
+  line.text[length] = '\0';
   line.digits = nullptr;
   Send(line);
 }
