@@ -69,4 +69,18 @@ TEST(CommandLine, PrintfFormsAreLowerCaseWithoutLeadingZeros) {
   EXPECT_LE(std::strlen("RemoveFromSelection ffffffff"), kCommandLineCapacity - 1);
 }
 
+TEST(CommandLine, FixedLinesReplaceWhatWasThereAndNeverOverrun) {
+  g_sent.clear();
+  LayoutGeneric local = Local();
+  CommandLine line = StartCommandLine(&local, kAddPrefix);
+  SendFormattedLine(line, kRemoveFormat, 0xFEDCBA98u);
+  SendFixedLine(line, kEditModeLines[0]);
+  SendFixedLine(line, "");
+  SendFixedLine(line, "EditObjects and a great deal more than fits");
+  EXPECT_EQ(g_sent,
+            (std::vector<std::string>{
+                "RemoveFromSelection fedcba98", "EditObjects", "",
+                std::string("EditObjects and a great deal more than fits").substr(0, kCommandLineCapacity - 1)}));
+}
+
 }  // namespace
