@@ -108,6 +108,7 @@ const char* PickName(Pick pick) {
     case Pick::One: return "one";
     case Pick::OnePercent: return "1%";
     case Pick::All: return "all";
+    case Pick::None: return "none";
   }
   return "?";
 }
@@ -125,6 +126,7 @@ std::vector<std::uint32_t> PickSelection(const hostsim::Scene& scene, Pick pick)
       selection.reserve(scene.size());
       for (std::size_t index = 1; index < items.size(); ++index) selection.push_back(items[index].id);
       break;
+    case Pick::None: break;
   }
   return selection;
 }

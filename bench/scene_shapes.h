@@ -36,8 +36,9 @@ enum class Pick {
   One,         // the item in the middle of scene order
   OnePercent,  // every hundredth item, the first one included
   All,         // every item, in scene order
+  None,        // nothing: what a command costs before it visits anything
 };
-constexpr Pick kPicks[] = {Pick::One, Pick::OnePercent, Pick::All};
+constexpr Pick kPicks[] = {Pick::One, Pick::OnePercent, Pick::All};  // None is not a workload
 const char* PickName(Pick pick);
 
 std::vector<std::uint32_t> PickSelection(const hostsim::Scene& scene, Pick pick);
