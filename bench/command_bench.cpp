@@ -85,8 +85,11 @@ Host& Prepare(const BenchCase& c) {
   Host& host = StageFor(c.shape, c.size);
   host.SetUpdateMode(c.mode);
   host.Select(SelectionFor(c.pick));
-  if (c.search != nullptr)
+  if (c.search != nullptr && c.search->dismissed) {
+    host.panels().user() = hostsim::PanelUser().Dismisses();
+  } else if (c.search != nullptr) {
     host.panels().user() = hostsim::PanelUser().Types(c.search->pattern).Presses(c.search->kindKey).Confirms();
+  }
   return host;
 }
 
@@ -161,6 +164,7 @@ std::vector<Variant> VariantsOf(const CommandTraits& command) {
   std::vector<Variant> variants;
   if (command.searches) {
     for (const qzbench::BenchSearch& search : qzbench::kBenchSearches) variants.push_back({Pick::One, &search});
+    variants.push_back({Pick::One, &qzbench::kDismissedSearch});
   } else if (!command.readsSelection) {
     variants.push_back({Pick::One, nullptr});
   } else {
@@ -225,13 +229,15 @@ int RunBenchmarks(int argc, char** argv) {
           if (mode == UpdateMode::Live && !command.liveDiffers) continue;
           for (const Variant& variant : VariantsOf(command)) {
             // The start does not depend on when lines are applied.
-            if (variant.pick == Pick::None && mode != UpdateMode::Deferred) continue;
+            const bool start = variant.pick == Pick::None || (variant.search != nullptr && variant.search->dismissed);
+            if (start && mode != UpdateMode::Deferred) continue;
             auto c = std::make_unique<BenchCase>();
             c->command = &command;
             c->shape = shape;
             c->size = size;
             c->pick = variant.pick;
             c->search = variant.search;
+            c->start = start;
             c->mode = mode;
             const std::string name = qzbench::CaseName(*c);
             const std::string family = qzbench::FamilyName(*c);
@@ -272,7 +278,7 @@ int RunBenchmarks(int argc, char** argv) {
                 ->UseManualTime()
                 ->Iterations(c->iterations)
                 ->Unit(benchmark::kMicrosecond);
-            if (mode == UpdateMode::Deferred && c->pick != Pick::None) {
+            if (mode == UpdateMode::Deferred && !c->start) {
               qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/replay").c_str(), RunReplay, c.get()))
                   ->UseManualTime()
                   ->Iterations(c->iterations)
