@@ -1,7 +1,6 @@
 #include "selection/command_line.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 const char* const kEditModeLines[4] = {"EditObjects", "EditLights", "EditCameras", "EditBones"};
@@ -42,8 +41,19 @@ void SendItemLine(CommandLine& line, ItemId item) {
   Send(line);
 }
 
-void SendFormattedLine(CommandLine& line, const char* format, ItemId item) {
-  std::snprintf(line.text, sizeof line.text, format, static_cast<unsigned>(static_cast<std::uint32_t>(item)));
+void SendShortHexLine(CommandLine& line, const char* prefix, ItemId item) {
+  // Written by hand like the fixed-width digits: a formatted print would cost
+  // more than the rest of a short command.
+  static const char kLowerDigits[] = "0123456789abcdef";
+  SetLinePrefix(line, prefix);
+  auto value = static_cast<std::uint32_t>(item);
+  int count = 1;
+  while (count < 8 && (value >> (4 * count)) != 0) ++count;
+  for (int place = count - 1; place >= 0; --place) {
+    line.digits[place] = kLowerDigits[value & 0xFu];
+    value >>= 4;
+  }
+  line.digits[count] = '\0';
   line.digits = nullptr;
   Send(line);
 }

@@ -15,8 +15,7 @@ constexpr std::size_t kCommandLineCapacity = 29;
 
 constexpr const char kSelectPrefix[] = "SelectItem ";
 constexpr const char kAddPrefix[] = "AddToSelection ";
-constexpr const char kSelectFormat[] = "SelectItem %x";
-constexpr const char kRemoveFormat[] = "RemoveFromSelection %x";
+constexpr const char kRemovePrefix[] = "RemoveFromSelection ";
 
 // Edit-mode lines, indexed by ItemKind.
 extern const char* const kEditModeLines[4];
@@ -38,9 +37,10 @@ void SetLinePrefix(CommandLine& line, const char* prefix);
 // Prefix followed by the item's eight digits.
 void SendItemLine(CommandLine& line, ItemId item);
 
-// A whole line in printf form ("%x" of the low 32 bits). It overwrites the
-// prefix: set one again before the next SendItemLine.
-void SendFormattedLine(CommandLine& line, const char* format, ItemId item);
+// A whole line: the prefix, then the low 32 bits as printf's "%x" writes them
+// (lower case, no leading zeros). It overwrites the prefix: set one again
+// before the next SendItemLine.
+void SendShortHexLine(CommandLine& line, const char* prefix, ItemId item);
 
 // A line without an item, such as an edit-mode switch. Overwrites the prefix.
 void SendFixedLine(CommandLine& line, const char* text);

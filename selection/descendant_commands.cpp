@@ -126,7 +126,7 @@ void SelectWholeHierarchies(WalkContext& context, CommandLine& line) {
 
   for (const ItemId* root = uniqueRoots.get(); *root != 0; ++root) {
     if (root == uniqueRoots.get()) {
-      SendFormattedLine(line, kSelectFormat, *root);
+      SendShortHexLine(line, kSelectPrefix, *root);
       SetLinePrefix(line, kAddPrefix);
     } else {
       SendItemLine(line, *root);

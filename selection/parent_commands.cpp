@@ -45,7 +45,7 @@ int RunParentCommand(ServiceLookup lookup, void* local, bool replaceSelection) {
   CommandLine line = StartCommandLine(local, kAddPrefix);
   std::size_t next = 0;
   if (replaceSelection && kept > 0) {
-    SendFormattedLine(line, kSelectFormat, parents[next++]);
+    SendShortHexLine(line, kSelectPrefix, parents[next++]);
     SetLinePrefix(line, kAddPrefix);
   }
   // A parent shared by several selected items goes out once for each of them.

@@ -33,12 +33,12 @@ int SelectEveryObject(ServiceLookup lookup, void* local, ObjectTest qualifies) {
   const ItemId first = items->first(kKindObject, 0);
   if (first == 0) return kResultDone;
 
-  SendFormattedLine(line, kSelectFormat, first);
+  SendShortHexLine(line, kSelectPrefix, first);
   SetLinePrefix(line, kAddPrefix);
   for (ItemId object = items->next(first); object != 0; object = items->next(object)) {
     if (qualifies(objects, object)) SendItemLine(line, object);
   }
-  if (!qualifies(objects, first)) SendFormattedLine(line, kRemoveFormat, first);
+  if (!qualifies(objects, first)) SendShortHexLine(line, kRemovePrefix, first);
   return kResultDone;
 }
 

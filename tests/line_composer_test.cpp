@@ -2,6 +2,7 @@
 // checked byte for byte against what the host parses.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -61,19 +62,34 @@ TEST(CommandLine, PrintfFormsAreLowerCaseWithoutLeadingZeros) {
   g_sent.clear();
   LayoutGeneric local = Local();
   CommandLine line = StartCommandLine(&local, kAddPrefix);
-  SendFormattedLine(line, kSelectFormat, 0x2A);
-  SendFormattedLine(line, kRemoveFormat, static_cast<ItemId>(0x1ull << 32 | 0xFEDCBA98u));
+  SendShortHexLine(line, kSelectPrefix, 0x2A);
+  SendShortHexLine(line, kRemovePrefix, static_cast<ItemId>(0x1ull << 32 | 0xFEDCBA98u));
   SendFixedLine(line, kEditModeLines[3]);
   EXPECT_EQ(g_sent, (std::vector<std::string>{"SelectItem 2a", "RemoveFromSelection fedcba98", "EditBones"}));
   // The longest line the module can send still fits the host's 28 bytes.
   EXPECT_LE(std::strlen("RemoveFromSelection ffffffff"), kCommandLineCapacity - 1);
 }
 
+TEST(CommandLine, ShortHexIsWhatPrintfWouldWrite) {
+  std::vector<std::uint32_t> values = {0, 1, 0xF, 0x10, 0xFF, 0x100, 0xABCDE, 0x0FFFFFFF, 0x10000000, 0xFFFFFFFF};
+  for (std::uint32_t shift = 0; shift < 32; ++shift) values.push_back(0x9E3779B9u >> shift);
+  LayoutGeneric local = Local();
+  CommandLine line = StartCommandLine(&local, kAddPrefix);
+  for (const std::uint32_t value : values) {
+    g_sent.clear();
+    SendShortHexLine(line, kSelectPrefix, static_cast<ItemId>(0xABCDull << 48) | value);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "SelectItem %x", static_cast<unsigned>(value));
+    ASSERT_EQ(g_sent.size(), 1u);
+    EXPECT_EQ(g_sent[0], expected);
+  }
+}
+
 TEST(CommandLine, FixedLinesReplaceWhatWasThereAndNeverOverrun) {
   g_sent.clear();
   LayoutGeneric local = Local();
   CommandLine line = StartCommandLine(&local, kAddPrefix);
-  SendFormattedLine(line, kRemoveFormat, 0xFEDCBA98u);
+  SendShortHexLine(line, kRemovePrefix, 0xFEDCBA98u);
   SendFixedLine(line, kEditModeLines[0]);
   SendFixedLine(line, "");
   SendFixedLine(line, "EditObjects and a great deal more than fits");
