@@ -123,6 +123,8 @@ void PrintTimeTable(const std::vector<Family>& families, const Cases& cases, con
         std::printf(" %9s", "(budget)");
       } else if (perItem < 0) {
         std::printf(" %9s", "(error)");
+      } else if (perItem == 0) {
+        std::printf(" %9s", "(start)");  // a walk so short that its time is within the start's noise
       } else {
         std::printf(" %9.2f", perItem);
         low = low == 0 ? perItem : std::min(low, perItem);
