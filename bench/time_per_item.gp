@@ -1,4 +1,4 @@
-# Time per item visited against scene size, one panel per scene shape, one
+# Time per item visited (after the start) against scene size, one panel per scene shape, one
 # line per command, from command_bench's data file.
 # gnuplot -e "data='commands.tsv'; output='plot.png'" bench/time_per_item.gp
 set datafile separator "\t"
@@ -11,7 +11,7 @@ if (!exists("shapes")) shapes = "wide deep balanced mixed"
 selection(command) = command eq "QZ_Sel_ByName" ? "objects" : (command[4:9] eq "Sel_Al") ? "one" : "all"
 # One command's line in one panel, picked out with awk so that its points join up.
 rows(command, shape) = sprintf("< awk -F'\t' '$1 == \"%s\" && $2 == \"%s\" && $3 == \"%s\" && $4 == \"deferred\"' '%s'", command, shape, selection(command), data)
-set multiplot layout 2,2 title "Time per item visited (ns) against scene size: deferred mode, every item selected (by name: every object)"
+set multiplot layout 2,2 title "Time per item visited (ns), after the start, against scene size: deferred mode, every item selected (by name: every object)"
 set logscale x
 set logscale y
 set xrange [500:2000000]
@@ -22,6 +22,6 @@ set key outside right top font ",8"
 set grid
 do for [shape in shapes] {
   set title shape
-  plot for [command in commands] rows(command, shape) using 5:8 with linespoints title command
+  plot for [command in commands] rows(command, shape) using 5:11 with linespoints title command
 }
 unset multiplot
