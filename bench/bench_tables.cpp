@@ -266,6 +266,7 @@ void PrintCommandTables(const Cases& cases, const Results& results) {
   PrintTimeTable(families, cases, results, hostsim::UpdateMode::Deferred);
   PrintTimeTable(families, cases, results, hostsim::UpdateMode::Live);
   PrintOverheadTable(families, cases, results, hostsim::UpdateMode::Deferred);
+  PrintOverheadTable(families, cases, results, hostsim::UpdateMode::Live);
 }
 
 void WriteCommandData(const std::string& path, const Cases& cases, const Results& results) {

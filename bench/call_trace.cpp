@@ -151,7 +151,12 @@ void RecordMessage(const char* text, const char* secondText) {
 }
 int RecordEvaluate(void* context, const char* line) {
   Note(HostSlot::Evaluate, 0, 0, 0, line);
-  return g_recorder.local->evaluate(context, line);
+  const int answer = g_recorder.local->evaluate(context, line);
+  // A host that applies lines at once may hand out a new list; the module reads
+  // it straight from the record, so the proxy it was given must follow.
+  if (g_recorder.interfaceInfo != nullptr)
+    g_recorder.proxyInterface.selectedItems = g_recorder.interfaceInfo->selectedItems;
+  return answer;
 }
 
 Service ServiceOf(const char* name) {

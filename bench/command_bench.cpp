@@ -138,8 +138,13 @@ void RunReplay(benchmark::State& state, const BenchCase* c) {
     return;
   }
   // The floor is only honest if it makes the very calls the module made and
-  // leaves the host in the same state.
+  // leaves the host in the same state; and recording must not have changed
+  // what the module did.
   const hostsim::CallCounts recorded = host.calls();
+  if (!SameCalls(recorded, c->calls)) {
+    state.SkipWithError("the recorded run made other calls than the planned one");
+    return;
+  }
   const std::vector<std::uint32_t> selected = host.selection();
   Prepare(*c);
   host.ResetCalls();
@@ -278,9 +283,7 @@ int RunBenchmarks(int argc, char** argv) {
                 ->UseManualTime()
                 ->Iterations(c->iterations)
                 ->Unit(benchmark::kMicrosecond);
-            // Deferred runs only: a replay in live mode timed far below the very calls
-            // it was checked to make, and is not to be trusted until that is understood.
-            if (mode == UpdateMode::Deferred && !c->start) {
+            if (!c->start) {
               qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/replay").c_str(), RunReplay, c.get()))
                   ->UseManualTime()
                   ->Iterations(c->iterations)
