@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/scene_shapes.h"
-#include "hostsim/host.h"
+#include "hostsim/host/host.h"
+#include "hostsim/scene/scene_shapes.h"
 
 namespace qzbench {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "host/host_records.h"
-#include "hostsim/host.h"
+#include "hostsim/host/host.h"
 
 namespace qzbench {
 

@@ -22,9 +22,9 @@
 
 #include "bench/bench_tables.h"
 #include "bench/call_trace.h"
-#include "bench/scene_shapes.h"
-#include "hostsim/host.h"
-#include "hostsim/module_library.h"
+#include "hostsim/host/host.h"
+#include "hostsim/host/module_library.h"
+#include "hostsim/scene/scene_shapes.h"
 
 namespace {
 

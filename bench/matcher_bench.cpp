@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/scene_shapes.h"
 #include "byname/wildcard_match.h"
+#include "hostsim/scene/scene_shapes.h"
 
 namespace {
 

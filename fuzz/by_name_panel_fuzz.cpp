@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "hostsim/host.h"
+#include "hostsim/host/host.h"
 #include "module/commands.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "host/host_records.h"
-#include "hostsim/host.h"
-#include "hostsim/module_library.h"
+#include "hostsim/host/host.h"
+#include "hostsim/host/module_library.h"
 
 namespace {
 

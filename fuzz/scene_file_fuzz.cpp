@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "hostsim/scene_file.h"
+#include "hostsim/scene_file/scene_file.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include <unistd.h>
 #endif
 
-#include "bench/scene_shapes.h"
-#include "hostsim/host.h"
-#include "hostsim/module_library.h"
+#include "hostsim/host/host.h"
+#include "hostsim/host/module_library.h"
+#include "hostsim/scene/scene_shapes.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/cli.h"
-#include "hostsim/json_writer.h"
+#include "hostsim/cli/cli.h"
+#include "hostsim/cli/json_writer.h"
 #include "tests/support/process.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // hostsim itself: the scene model's ids and links, and the strictness that
 // makes it worth testing against. Fake activations stand in for a module here.
-#include "hostsim/host.h"
+#include "hostsim/host/host.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/module_library.h"
-#include "hostsim/scene.h"
+#include "hostsim/host/module_library.h"
+#include "hostsim/scene/scene.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rig_scene.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/host.h"
+#include "hostsim/host/host.h"
 #include "tests/support/module_fixture.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Reading and writing the host's scene files: the real files collected for us,
 // hand-made scenes for what those files do not show, and broken files.
-#include "hostsim/scene_file.h"
+#include "hostsim/scene_file/scene_file.h"
 
 #include <gtest/gtest.h>
 

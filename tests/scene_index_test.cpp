@@ -2,7 +2,7 @@
 // found alike, and one id is never given twice.
 #include <gtest/gtest.h>
 
-#include "hostsim/scene.h"
+#include "hostsim/scene/scene.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The generated scenes the benchmarks and the soak run on: exactly the size
 // asked for, in the shape promised, and buildable at a million items (bone ids
 // carry their object's low 16 bits, so too many objects with bones would clash).
-#include "bench/scene_shapes.h"
+#include "hostsim/scene/scene_shapes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // "hostsim validate" against modules broken on purpose: each fault must fail
 // the check meant to catch it, and the real module must pass them all.
-#include "hostsim/validate.h"
+#include "hostsim/validate/validate.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/host.h"
-#include "hostsim/random_scene.h"
+#include "hostsim/host/host.h"
+#include "hostsim/scene/random_scene.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/process.h"
 #include "tests/support/scene_outline.h"

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "hostsim/host.h"
-#include "hostsim/scene.h"
+#include "hostsim/host/host.h"
+#include "hostsim/scene/scene.h"
 
 namespace qztest {
 

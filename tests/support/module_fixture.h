@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "hostsim/host.h"
-#include "hostsim/module_library.h"
+#include "hostsim/host/host.h"
+#include "hostsim/host/module_library.h"
 
 namespace qztest {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "hostsim/scene.h"
+#include "hostsim/scene/scene.h"
 
 namespace qztest {
 

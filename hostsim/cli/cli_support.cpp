@@ -1,13 +1,13 @@
-#include "hostsim/cli_support.h"
+#include "hostsim/cli/cli_support.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
 
-#include "hostsim/examples.h"
-#include "hostsim/scene_file.h"
-#include "hostsim/tree_view.h"
+#include "hostsim/cli/tree_view.h"
+#include "hostsim/scene/examples.h"
+#include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
 

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "hostsim/scene.h"
+#include "hostsim/scene/scene.h"
 
 namespace hostsim {
 

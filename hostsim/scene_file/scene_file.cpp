@@ -1,4 +1,4 @@
-#include "hostsim/scene_file.h"
+#include "hostsim/scene_file/scene_file.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,8 +4,8 @@ file(READ ${SCENE} scene_hex HEX)
 file(READ ${TOUR} tour_hex HEX)
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," scene_bytes "${scene_hex}")
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," tour_bytes "${tour_hex}")
-file(WRITE ${OUTPUT}.tmp "// Generated from examples/ by hostsim/embed_examples.cmake.
-#include \"hostsim/examples.h\"
+file(WRITE ${OUTPUT}.tmp "// Generated from examples/ by hostsim/scene/embed_examples.cmake.
+#include \"hostsim/scene/examples.h\"
 
 namespace hostsim {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hostsim/scene.h"
+#include "hostsim/scene/scene.h"
 
 namespace hostsim {
 

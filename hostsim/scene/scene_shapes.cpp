@@ -1,4 +1,4 @@
-#include "bench/scene_shapes.h"
+#include "hostsim/scene/scene_shapes.h"
 
 #include <cstdio>
 

@@ -1,14 +1,14 @@
-#include "hostsim/cli_validate.h"
+#include "hostsim/cli/cli_validate.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 
-#include "hostsim/cli_support.h"
-#include "hostsim/json_writer.h"
-#include "hostsim/tree_view.h"
-#include "hostsim/validate.h"
+#include "hostsim/cli/cli_support.h"
+#include "hostsim/cli/json_writer.h"
+#include "hostsim/cli/tree_view.h"
+#include "hostsim/validate/validate.h"
 
 namespace hostsim {
 

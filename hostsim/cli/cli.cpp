@@ -1,15 +1,15 @@
-#include "hostsim/cli.h"
+#include "hostsim/cli/cli.h"
 
 #include <cstdio>
 #include <fstream>
 
-#include "hostsim/cli_run.h"
-#include "hostsim/cli_support.h"
-#include "hostsim/cli_validate.h"
-#include "hostsim/json_writer.h"
-#include "hostsim/random_scene.h"
-#include "hostsim/scene_file.h"
-#include "hostsim/tree_view.h"
+#include "hostsim/cli/cli_run.h"
+#include "hostsim/cli/cli_support.h"
+#include "hostsim/cli/cli_validate.h"
+#include "hostsim/cli/json_writer.h"
+#include "hostsim/cli/tree_view.h"
+#include "hostsim/scene/random_scene.h"
+#include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
 

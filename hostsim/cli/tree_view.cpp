@@ -1,4 +1,4 @@
-#include "hostsim/tree_view.h"
+#include "hostsim/cli/tree_view.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "host/host_records.h"
-#include "hostsim/command_language.h"
-#include "hostsim/module_library.h"
-#include "hostsim/panel.h"
-#include "hostsim/scene.h"
+#include "hostsim/host/command_language.h"
+#include "hostsim/host/module_library.h"
+#include "hostsim/host/panel.h"
+#include "hostsim/scene/scene.h"
 
 namespace hostsim {
 

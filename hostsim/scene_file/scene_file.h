@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "hostsim/scene.h"
+#include "hostsim/scene/scene.h"
 
 namespace hostsim {
 

@@ -1,6 +1,5 @@
-#include "hostsim/examples.h"
-
-#include "hostsim/scene_file.h"
+#include "hostsim/scene/examples.h"
+#include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
 

@@ -1,14 +1,14 @@
-#include "hostsim/validate.h"
+#include "hostsim/validate/validate.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
 
-#include "hostsim/examples.h"
-#include "hostsim/host.h"
-#include "hostsim/module_library.h"
-#include "hostsim/random_scene.h"
+#include "hostsim/host/host.h"
+#include "hostsim/host/module_library.h"
+#include "hostsim/scene/examples.h"
+#include "hostsim/scene/random_scene.h"
 
 namespace hostsim {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/scene.h"
+#include "hostsim/scene/scene.h"
 
 namespace qzbench {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/json_writer.h"
-#include "hostsim/scene.h"
+#include "hostsim/cli/json_writer.h"
+#include "hostsim/scene/scene.h"
 
 namespace hostsim {
 

@@ -1,4 +1,4 @@
-#include "hostsim/module_library.h"
+#include "hostsim/host/module_library.h"
 
 #include <cstdio>
 #include <cstdlib>

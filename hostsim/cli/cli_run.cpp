@@ -1,4 +1,4 @@
-#include "hostsim/cli_run.h"
+#include "hostsim/cli/cli_run.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,11 +7,11 @@
 #include <optional>
 #include <sstream>
 
-#include "hostsim/cli_support.h"
-#include "hostsim/examples.h"
-#include "hostsim/host.h"
-#include "hostsim/json_writer.h"
-#include "hostsim/tree_view.h"
+#include "hostsim/cli/cli_support.h"
+#include "hostsim/cli/json_writer.h"
+#include "hostsim/cli/tree_view.h"
+#include "hostsim/host/host.h"
+#include "hostsim/scene/examples.h"
 
 namespace hostsim {
 

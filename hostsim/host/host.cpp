@@ -1,4 +1,4 @@
-#include "hostsim/host.h"
+#include "hostsim/host/host.h"
 
 #include <algorithm>
 #include <cstdio>

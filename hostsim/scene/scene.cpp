@@ -1,4 +1,4 @@
-#include "hostsim/scene.h"
+#include "hostsim/scene/scene.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-// hostsim: the stand-in host on the command line (see hostsim/cli.h).
+// hostsim: the stand-in host on the command line (see hostsim/cli/cli.h).
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/cli.h"
-#include "hostsim/validate.h"
+#include "hostsim/cli/cli.h"
+#include "hostsim/validate/validate.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>

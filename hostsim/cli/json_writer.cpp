@@ -1,4 +1,4 @@
-#include "hostsim/json_writer.h"
+#include "hostsim/cli/json_writer.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "hostsim/random_scene.h"
+#include "hostsim/scene/random_scene.h"
 
 namespace hostsim {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "hostsim/cli.h"
-#include "hostsim/module_library.h"
-#include "hostsim/scene.h"
+#include "hostsim/cli/cli.h"
+#include "hostsim/host/module_library.h"
+#include "hostsim/scene/scene.h"
 
 namespace hostsim {
 

@@ -1,4 +1,4 @@
-#include "hostsim/command_language.h"
+#include "hostsim/host/command_language.h"
 
 namespace hostsim {
 

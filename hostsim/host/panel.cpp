@@ -1,10 +1,10 @@
-#include "hostsim/panel.h"
+#include "hostsim/host/panel.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "hostsim/host.h"
+#include "hostsim/host/host.h"
 
 namespace hostsim {
 

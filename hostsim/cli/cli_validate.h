@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/cli.h"
+#include "hostsim/cli/cli.h"
 
 namespace hostsim {
 
