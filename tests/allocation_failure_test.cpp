@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "tests/support/command_run.h"
 #include "tests/support/module_fixture.h"
@@ -66,13 +67,21 @@ struct AllocationCase {
   const char* command;
   Ids selection;
   bool refusedWhileWalking;  // some refusal must fall between two lines
+  // Lines sent before each allocation in turn is refused. The walk names an
+  // item only once it has room to walk the item's subtree, so a refused growth
+  // leaves the item that needed it unnamed.
+  std::vector<std::uint64_t> linesAtRefusal;
 };
 
 const AllocationCase kAllocationCases[] = {
-    {"QZ_Sel_Parent", {0x10000005, 0x10000006, 0x10000098}, false},
-    {"QZ_Add_Parent", {0x10000005, 0x10000006, 0x10000098}, false},
-    {"QZ_Sel_Descendant", {0x10000000, 0x10000097}, true},
-    {"QZ_Sel_Hierarchy", {0x10000096, 0x10000098}, true},
+    {"QZ_Sel_Parent", {0x10000005, 0x10000006, 0x10000098}, false, {0}},
+    {"QZ_Add_Parent", {0x10000005, 0x10000006, 0x10000098}, false, {0}},
+    // Root's walk takes its levels, then grows them at depths 64 and 128;
+    // Other's walk takes its own after Root's 150 descendants.
+    {"QZ_Sel_Descendant", {0x10000000, 0x10000097}, true, {0, 64, 128, 150}},
+    // Two arrays of roots first; then as above, after the line naming Root, and
+    // Other's walk after Root, its 150 descendants and Other.
+    {"QZ_Sel_Hierarchy", {0x10000096, 0x10000098}, true, {0, 0, 1, 65, 129, 152}},
 };
 
 // Valgrind puts its own allocator in front of every program's, this replacement
@@ -93,6 +102,7 @@ TEST(AllocationFailure, EveryRefusalEndsTheCommandQuietly) {
     const std::uint64_t allocations = g_allocationsDuringCommand;
     // Proves the replacement really stands between the module and the heap.
     ASSERT_GE(allocations, 1u) << "the module's allocations did not reach the replaced allocator";
+    ASSERT_EQ(allocations, c.linesAtRefusal.size());
     ASSERT_FALSE(full.result.lines.empty());
 
     bool refusedWhileWalking = false;
@@ -104,6 +114,7 @@ TEST(AllocationFailure, EveryRefusalEndsTheCommandQuietly) {
       ASSERT_TRUE(g_refused);
       EXPECT_EQ(run.result.code, 0);
       ASSERT_EQ(run.result.lines.size(), g_linesBeforeRefusal) << "lines were sent after the refusal";
+      EXPECT_EQ(run.result.lines.size(), c.linesAtRefusal[refusal]);
       ASSERT_LE(run.result.lines.size(), full.result.lines.size());
       EXPECT_EQ(run.result.lines,
                 Lines(full.result.lines.begin(), full.result.lines.begin() + run.result.lines.size()));

@@ -129,6 +129,31 @@ TEST(ChildCommandsSelection, SelectChildrenReplacesAndTheOthersAdd) {
   }
 }
 
+// The host steps to a child's next sibling given the parent too, and may
+// consult it. Applied at once, "SelectItem" puts the first child where its
+// parent stood, so the walk must ask with what the list holds there now.
+TEST(ChildCommandsSelection, NextChildIsAskedOfTheEntryTheListHoldsNow) {
+  struct ParentsCase {
+    const char* command;
+    std::vector<std::uint32_t> selection;
+    UpdateMode mode;
+    std::vector<ItemId> parents;  // every next-child call's parent argument, in order
+  };
+  const ParentsCase cases[] = {
+      {"QZ_Sel_Child", {kBody}, UpdateMode::Deferred, {kBody, kBody, kBody, kBody}},
+      {"QZ_Sel_Child", {kBody}, UpdateMode::Live, {kArmL, kArmL, kArmL, kArmL, kArmR}},
+      {"QZ_Sel_Child", {kBody}, UpdateMode::Snapshot, {kBody, kBody, kBody, kBody}},
+      {"QZ_Add_Child", {kBody}, UpdateMode::Live, {kBody, kBody, kBody, kBody, kArmL, kArmR}},
+  };
+  for (const ParentsCase& c : cases) {
+    SCOPED_TRACE(std::string(c.command) + " in " + hostsim::UpdateModeName(c.mode) + " mode");
+    Host host(Rig());
+    host.SetUpdateMode(c.mode);
+    host.Select(c.selection);
+    EXPECT_EQ(qztest::RunCommand(host, c.command).nextChildParents, c.parents);
+  }
+}
+
 TEST(ChildCommandsSelection, NullNamesChangeNothingForTheHierarchyWalks) {
   for (const char* command : {"QZ_Sel_Child", "QZ_Add_Child", "QZ_Sel_Sibling", "QZ_Sel_Throwback"}) {
     Host host(Rig());

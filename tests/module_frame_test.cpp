@@ -99,18 +99,43 @@ TEST(ActivationContract, MissingStartServiceReturnsTwoAndSendsNothing) {
   }
 }
 
-TEST(ActivationContract, HierarchyCommandsReturnZeroOnAnEmptySelection) {
+// Runs each command that reads the selection, in every update mode, on a host
+// `prepare` sets up, and expects it to answer 0 and change nothing.
+template <typename Prepare>
+void ExpectEachSelectionCommandEndsQuietly(Prepare prepare) {
   for (const char* command : {"QZ_Sel_Child", "QZ_Add_Child", "QZ_Sel_Sibling", "QZ_Sel_Throwback", "QZ_Sel_Parent",
                               "QZ_Add_Parent", "QZ_Sel_Descendant", "QZ_Sel_Hierarchy"}) {
     for (const hostsim::UpdateMode mode : qztest::kAllModes) {
       SCOPED_TRACE(std::string(command) + " " + hostsim::UpdateModeName(mode));
       Host host(SmallScene());
       host.SetUpdateMode(mode);
+      prepare(host);
+      const std::vector<std::uint32_t> before = host.selection();
       const hostsim::RunResult result = qztest::RunCommand(host, command);
       EXPECT_EQ(result.code, 0);
       EXPECT_TRUE(result.lines.empty());
+      EXPECT_TRUE(result.messages.empty());
+      EXPECT_EQ(host.selection(), before);
     }
   }
+}
+
+TEST(ActivationContract, HierarchyCommandsReturnZeroOnAnEmptySelection) {
+  ExpectEachSelectionCommandEndsQuietly([](Host& /*host*/) {});
+}
+
+// A host with nothing selected may hand out no list at all rather than an
+// empty one. This double's interface record has none, whatever is selected.
+unsigned NoFlags(ItemId /*item*/) { return 0; }
+
+TEST(ActivationContract, SelectionCommandsReturnZeroWhenTheHostHasNoList) {
+  InterfaceInfo withoutList{};
+  withoutList.selectedItems = nullptr;
+  withoutList.itemFlags = NoFlags;
+  ExpectEachSelectionCommandEndsQuietly([&withoutList](Host& host) {
+    host.Select({0x10000000u, 0x10000001u});
+    host.RegisterService(kInterfaceInfoService, &withoutList);
+  });
 }
 
 }  // namespace

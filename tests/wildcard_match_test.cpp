@@ -40,6 +40,29 @@ TEST(WildcardMatch, AnswersFixedCases) {
   }
 }
 
+// After a mismatch only the latest star's run grows, one byte at a time in
+// effect, and the pattern resumes just after that star: a run cut short or
+// grown by more skips the one alignment that matches.
+TEST(WildcardMatch, StarRunsGrowOnlyAsFarAsTheMatchNeeds) {
+  const MatchCase cases[] = {
+      {"aaab", "*aab", 1},
+      {"aaaab", "*aab", 1},
+      {"aaa", "*aab", 0},
+      {"abab", "*ab", 1},
+      {"xaab", "x*ab", 1},
+      {"abcabcabd", "*abcabd", 1},
+      {"aab", "*?ab", 1},
+      {"aab", "*a?b", 1},
+      {"abaa", "*b?b", 0},
+      {"abaab", "*a*ab", 1},
+      {"mississippi", "m*issip*", 1},
+  };
+  for (const MatchCase& c : cases) {
+    EXPECT_EQ(WildcardMatch(c.name.c_str(), c.pattern.c_str()), c.expected)
+        << "name '" << c.name << "', pattern '" << c.pattern << "'";
+  }
+}
+
 // Every string over the alphabet up to the length, the empty one first.
 template <typename Visit>
 void ForEachString(const std::string& alphabet, std::size_t maxLength, std::string& text, Visit visit) {

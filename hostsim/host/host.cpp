@@ -83,7 +83,8 @@ ItemId ItemFirstChild(ItemId parent) {
 ItemId ItemNextChild(ItemId parent, ItemId previous) {
   Host& host = Current("item info next child");
   ++host.mutableCalls().itemInfo[3];
-  host.Import(parent, "next child parent", true);  // checked, not consulted
+  host.Import(parent, "next child parent", true);  // checked and recorded, not consulted
+  host.NoteNextChildParent(parent);
   const std::size_t index = host.Import(previous, "next child", false);
   return index == kNoItem ? 0 : host.Export(host.scene().At(index).nextSibling);
 }
@@ -339,6 +340,10 @@ void Host::Show(const char* text, const char* secondText) {
   Message message{text, std::nullopt};
   if (secondText != nullptr) message.secondText = secondText;
   run_.messages.push_back(std::move(message));
+}
+
+void Host::NoteNextChildParent(ItemId parent) {
+  if (recordLines_) run_.nextChildParents.push_back(parent);
 }
 
 void Host::Apply(const ParsedLine& line) {

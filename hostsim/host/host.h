@@ -71,6 +71,9 @@ struct RunResult {
   std::vector<std::string> protocolErrors;
   std::vector<Message> messages;
   std::vector<std::string> lookups;  // service names asked for, in order
+  // The parent argument of every next-child call, in order: the host may
+  // consult it, so a walk must pass the entry the list holds now.
+  std::vector<ItemId> nextChildParents;
 };
 
 class Host {
@@ -86,7 +89,8 @@ class Host {
   void SetLiveList(LiveList policy) { liveList_ = policy; }
   UpdateMode updateMode() const { return mode_; }
   Faults& faults() { return faults_; }
-  // Off for benchmarks: lines are then counted and checked, not kept.
+  // Off for benchmarks: lines and next-child parents are then counted and
+  // checked, not kept.
   void SetRecordLines(bool record) { recordLines_ = record; }
 
   // Replaces the selection; entry 0 first.
@@ -125,6 +129,7 @@ class Host {
   void* Lookup(const char* name);
   void Evaluate(void* context, const char* line);
   void Show(const char* text, const char* secondText);
+  void NoteNextChildParent(ItemId parent);
   CallCounts& mutableCalls() { return calls_; }
   bool nullNames() const { return faults_.nullNames; }
 
