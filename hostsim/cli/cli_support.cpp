@@ -7,6 +7,7 @@
 
 #include "hostsim/cli/tree_view.h"
 #include "hostsim/scene/examples.h"
+#include "hostsim/scene_file/demo_scene.h"
 #include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
@@ -153,8 +154,7 @@ LoadedScene LoadScene(const Options& options) {
                         content.compare(0, 2, "\\\\") == 0;
   if (!absolute) throw CliError("--content '" + content + "' is not an absolute Windows path such as D:\\Content");
   try {
-    if (!options.Has("--scene"))
-      return {ReadSceneText(DemoSceneText(), kDemoSceneName, fileOptions), std::string(kDemoSceneName) + " (bundled)"};
+    if (!options.Has("--scene")) return {DemoScene(fileOptions), std::string(kDemoSceneName) + " (bundled)"};
     const std::string path = options.Value("--scene");
     return {ReadSceneFile(path, fileOptions), path};
   } catch (const SceneFileError& error) {

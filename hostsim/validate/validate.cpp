@@ -9,6 +9,7 @@
 #include "hostsim/host/module_library.h"
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene/random_scene.h"
+#include "hostsim/scene_file/demo_scene.h"
 
 namespace hostsim {
 
