@@ -23,12 +23,12 @@ std::string Counts(const Scene& scene) {
          count(scene.CountOfKind(Kind::Camera), "camera", "cameras");
 }
 
-HelpText ListHelp() {
-  return {"list [options]",
-          "Prints the scene's items as a tree: id, kind (object for a loaded object, null, light,\n"
-          "camera, bone) and name, with the file of each loaded object.\n",
-          kListOptions};
-}
+// The paragraphs of "hostsim list --help", as they print.
+constexpr char kListAbout[] = R"(Prints the scene's items as a tree: id, kind (object for a loaded object, null, light,
+camera, bone) and name, with the file of each loaded object.
+)";
+
+HelpText ListHelp() { return {"list [options]", kListAbout, kListOptions}; }
 
 int List(const Options& options, Console& console) {
   TreeStyle style;

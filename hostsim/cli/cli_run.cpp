@@ -14,20 +14,26 @@ const std::vector<OptionSpec> kRunOptions = {kModuleOption,  kSceneOption,   kCo
                                              kUpdatesOption, kPatternOption, kKindOption,    kKeysOption,
                                              kDismissOption, kJsonOption,    kColorOption};
 
-HelpText RunHelp() {
-  return {"run COMMAND [options]",
-          "Runs one command of the module on a scene as the host would, and prints the result\n"
-          "code, every line the command sent, the messages it showed, and the scene as a tree\n"
-          "with the selection before and after marked by each item's place in it.\n",
-          kRunOptions,
-          "\nItems are named as 'hostsim list' shows them: by name, or by id (10000004 or 0x10000004)\n"
-          "where a name is not unique.\n"
-          "\nA panel the command opens (QZ_Sel_ByName asks for a pattern and a kind) meets a scripted\n"
-          "user: it chooses --kind, types --pattern (at most 127 bytes), presses --keys in order,\n"
-          "then confirms, or cancels with --dismiss. Without these it just confirms what is shown.\n"
-          "\nExit status: 0 done, 1 the module broke the host's rules, 2 the request could not be\n"
-          "carried out.\n"};
-}
+// The paragraphs of "hostsim run --help", as they print.
+constexpr char kRunAbout[] = R"(Runs one command of the module on a scene as the host would, and prints the result
+code, every line the command sent, the messages it showed, and the scene as a tree
+with the selection before and after marked by each item's place in it.
+)";
+
+// And what it prints below the options.
+constexpr char kRunAfterOptions[] = R"(
+Items are named as 'hostsim list' shows them: by name, or by id (10000004 or 0x10000004)
+where a name is not unique.
+
+A panel the command opens (QZ_Sel_ByName asks for a pattern and a kind) meets a scripted
+user: it chooses --kind, types --pattern (at most 127 bytes), presses --keys in order,
+then confirms, or cancels with --dismiss. Without these it just confirms what is shown.
+
+Exit status: 0 done, 1 the module broke the host's rules, 2 the request could not be
+carried out.
+)";
+
+HelpText RunHelp() { return {"run COMMAND [options]", kRunAbout, kRunOptions, kRunAfterOptions}; }
 
 int Run(const Options& options, Console& console) {
   const bool color = UseColor(options, console);

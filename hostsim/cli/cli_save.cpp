@@ -14,13 +14,13 @@ namespace {
 const std::vector<OptionSpec> kSaveOptions = {
     kSceneOption, kContentOption, {"--random", "SEED", false, "save the random scene validate made from SEED instead"}};
 
-HelpText SaveHelp() {
-  return {"save OUTPUT [options]",
-          "Writes a scene as a version-5 scene file (OUTPUT '-' for standard output): a scene of\n"
-          "any version, the bundled demo, or the random scene validate reports by its seed, so\n"
-          "that it can be shared and run again with --scene.\n",
-          kSaveOptions};
-}
+// The paragraphs of "hostsim save --help", as they print.
+constexpr char kSaveAbout[] = R"(Writes a scene as a version-5 scene file (OUTPUT '-' for standard output): a scene of
+any version, the bundled demo, or the random scene validate reports by its seed, so
+that it can be shared and run again with --scene.
+)";
+
+HelpText SaveHelp() { return {"save OUTPUT [options]", kSaveAbout, kSaveOptions}; }
 
 int Save(const Options& options, Console& console) {
   if (options.positional.empty()) throw CliError("where to? name the OUTPUT file, or '-' for standard output");

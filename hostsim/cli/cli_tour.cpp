@@ -96,13 +96,13 @@ std::string ReadTextFile(const std::string& path) {
   return text.str();
 }
 
-HelpText TourHelp() {
-  return {"tour [TOUR] [options]",
-          "Runs a tour: a text file with one 'hostsim run' line a step (COMMAND --select ...\n"
-          "--updates ... and the panel options), each on a fresh copy of the scene; '# ...' lines right above a step\n"
-          "are its caption. Without TOUR, the bundled tour of the bundled demo scene.\n",
-          kTourOptions};
-}
+// The paragraphs of "hostsim tour --help", as they print.
+constexpr char kTourAbout[] = R"(Runs a tour: a text file with one 'hostsim run' line a step (COMMAND --select ...
+--updates ... and the panel options), each on a fresh copy of the scene; '# ...' lines right above a step
+are its caption. Without TOUR, the bundled tour of the bundled demo scene.
+)";
+
+HelpText TourHelp() { return {"tour [TOUR] [options]", kTourAbout, kTourOptions}; }
 
 int Tour(const Options& options, Console& console) {
   const bool color = UseColor(options, console);

@@ -115,15 +115,18 @@ ValidateOptions ValidateOptionsOf(const Options& options, Console& console) {
   return validate;
 }
 
+// The paragraphs of "hostsim validate --help", as they print.
+constexpr char kValidateAbout[] =
+    R"(Loads a module file as the host would and runs a table of checks on it, each reported
+as passed, failed or skipped, per command where that applies. A failure names the
+check, command, scene, seed, update mode and selection of the first run that failed.
+Exit status 1 when any check failed.
+)";
+
 HelpText ValidateHelp() {
   std::string checks = "\nchecks:\n";
   for (const Check& check : Checks()) checks += "  " + std::string(check.name) + ": " + check.description + "\n";
-  return {"validate MODULE [options]",
-          "Loads a module file as the host would and runs a table of checks on it, each reported\n"
-          "as passed, failed or skipped, per command where that applies. A failure names the\n"
-          "check, command, scene, seed, update mode and selection of the first run that failed.\n"
-          "Exit status 1 when any check failed.\n",
-          kValidateOptions, checks};
+  return {"validate MODULE [options]", kValidateAbout, kValidateOptions, checks};
 }
 
 int RunValidate(const Options& options, Console& console) {
