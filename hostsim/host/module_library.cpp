@@ -10,6 +10,8 @@
 #include <unistd.h>
 #endif
 
+#include "hostsim/scene/text.h"
+
 namespace hostsim {
 
 namespace {
@@ -17,12 +19,6 @@ namespace {
 // A command table without a terminator would walk off into memory; no real
 // module comes anywhere near this.
 constexpr std::size_t kMaxCommands = 4096;
-
-std::string HexText(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
 
 #if defined(_WIN32)
 std::string LastErrorText() {
@@ -69,8 +65,8 @@ std::unique_ptr<ModuleLibrary> ModuleLibrary::Open(const std::string& path) {
   if (descriptor == nullptr)
     throw LoadError("module '" + path + "' does not export the descriptor '" + kDescriptorSymbol + "'");
   if (descriptor->sync != kModuleSync)
-    throw LoadError("module '" + path + "' has sync value " + HexText(descriptor->sync) + ", expected " +
-                    HexText(kModuleSync));
+    throw LoadError("module '" + path + "' has sync value 0x" + IdText(descriptor->sync) + ", expected 0x" +
+                    IdText(kModuleSync));
   if (descriptor->version != kModuleInterfaceVersion)
     throw LoadError("module '" + path + "' has interface version " + std::to_string(descriptor->version) +
                     ", expected " + std::to_string(kModuleInterfaceVersion));
@@ -131,6 +127,18 @@ std::string DefaultModulePath() {
   folder = slash == std::string::npos ? std::string("./") : folder.substr(0, slash + 1);
   return folder + "QZ_Lasso.so";
 #endif
+}
+
+const ModuleLibrary& ProgramModule(const char* program) {
+  static const std::unique_ptr<ModuleLibrary> module = [program] {
+    try {
+      return ModuleLibrary::Open(DefaultModulePath());
+    } catch (const LoadError& error) {
+      std::fprintf(stderr, "%s: %s\n", program, error.what());
+      std::exit(2);
+    }
+  }();
+  return *module;
 }
 
 }  // namespace hostsim
