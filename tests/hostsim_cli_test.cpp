@@ -293,6 +293,8 @@ TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
       {std::string("\x01\x1f", 2), "\"\\u0001\\u001f\""},
       {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
       {"bad\xff\xc3", "\"bad\\ufffd\\ufffd\""},
+      // A surrogate, an overlong form and a value past U+10FFFF are not UTF-8 either.
+      {"\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\""},
   };
   for (const JsonCase& json : cases) {
     hostsim::JsonWriter writer;
