@@ -14,31 +14,6 @@ constexpr char kBold[] = "\033[1m";
 constexpr char kDim[] = "\033[2m";
 constexpr char kReset[] = "\033[0m";
 
-// Tree order without recursion: scene files can nest deeper than a stack.
-template <typename Visit>
-void WalkTree(const Scene& scene, Visit visit) {
-  std::vector<std::pair<std::size_t, int>> pending;
-  const auto pushChildren = [&](std::size_t parent, int depth) {
-    const std::size_t first = pending.size();
-    for (std::size_t child = scene.At(parent).firstChild; child != kNoItem; child = scene.At(child).nextSibling)
-      pending.emplace_back(child, depth);
-    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
-  };
-  pushChildren(kNoItem, 0);
-  while (!pending.empty()) {
-    const auto [index, depth] = pending.back();
-    pending.pop_back();
-    visit(scene.At(index), depth);
-    pushChildren(index, depth + 1);
-  }
-}
-
-std::unordered_map<std::uint32_t, std::size_t> Places(const std::vector<std::uint32_t>& selection) {
-  std::unordered_map<std::uint32_t, std::size_t> places;
-  for (std::size_t entry = 0; entry < selection.size(); ++entry) places.emplace(selection[entry], entry + 1);
-  return places;
-}
-
 std::string Place(const std::unordered_map<std::uint32_t, std::size_t>& places, std::uint32_t id) {
   const auto found = places.find(id);
   return found == places.end() ? "-" : std::to_string(found->second);
@@ -59,6 +34,12 @@ const char* KindLabel(const Item& item) {
   return KindName(item.kind);
 }
 
+std::unordered_map<std::uint32_t, std::size_t> PlacesInSelection(const std::vector<std::uint32_t>& selection) {
+  std::unordered_map<std::uint32_t, std::size_t> places;
+  for (std::size_t entry = 0; entry < selection.size(); ++entry) places.emplace(selection[entry], entry + 1);
+  return places;
+}
+
 std::string IdText(std::uint32_t id) {
   char text[16];
   std::snprintf(text, sizeof text, "%08X", id);
@@ -68,8 +49,8 @@ std::string IdText(std::uint32_t id) {
 std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const TreeStyle& style) {
   std::unordered_map<std::uint32_t, std::size_t> before, after;
   if (marks != nullptr) {
-    before = Places(marks->before);
-    after = Places(marks->after);
+    before = PlacesInSelection(marks->before);
+    after = PlacesInSelection(marks->after);
   }
   std::string out = marks != nullptr ? "before after  " : "";
   out += "id        kind    item\n";
@@ -99,8 +80,8 @@ std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const Tr
 void WriteItemsJson(JsonWriter& json, const Scene& scene, const SelectionMarks* marks) {
   std::unordered_map<std::uint32_t, std::size_t> before, after;
   if (marks != nullptr) {
-    before = Places(marks->before);
-    after = Places(marks->after);
+    before = PlacesInSelection(marks->before);
+    after = PlacesInSelection(marks->after);
   }
   json.BeginArray();
   WalkTree(scene, [&](const Item& item, int depth) {
