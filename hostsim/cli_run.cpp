@@ -11,6 +11,7 @@
 #include "hostsim/examples.h"
 #include "hostsim/host.h"
 #include "hostsim/json_writer.h"
+#include "hostsim/svg_view.h"
 #include "hostsim/tree_view.h"
 
 namespace hostsim {
@@ -27,13 +28,14 @@ const OptionSpec kKindOption{"--kind", "KIND", false,
 const OptionSpec kKeysOption{"--keys", "KEY", true,
                              "further keys the user presses: a character, tab, enter, or a code such as 0x64"};
 const OptionSpec kDismissOption{"--dismiss", "", false, "the user cancels the panel instead of confirming it"};
+const OptionSpec kSvgOption{"--svg", "FILE", false, "also draw the scene list before and after as an SVG picture"};
 
 // What a tour step may say; the module and scene are the tour's.
 const std::vector<OptionSpec> kStepOptions = {kSelectOption, kUpdatesOption, kPatternOption,
                                               kKindOption,   kKeysOption,    kDismissOption};
 const std::vector<OptionSpec> kRunOptions = {kModuleOption,  kSceneOption,   kContentOption, kSelectOption,
                                              kUpdatesOption, kPatternOption, kKindOption,    kKeysOption,
-                                             kDismissOption, kJsonOption,    kColorOption};
+                                             kDismissOption, kJsonOption,    kColorOption,   kSvgOption};
 
 // The panel's field hands the module at most this many bytes; a longer
 // pattern could only arrive cut short, which would search for something else.
@@ -361,6 +363,9 @@ int RunSubcommand(const std::vector<std::string>& arguments, Console& console) {
   const std::unique_ptr<ModuleLibrary> module = LoadModule(options);
   const LoadedScene loaded = LoadScene(options);
   const RunRecord record = Execute(*module, loaded, options);
+  if (options.Has("--svg"))
+    WriteRunSvg(options.Value("--svg"), loaded.scene,
+                {record.command, record.mode, {record.before, record.after}, record.result, record.panel});
   if (options.Has("--json"))
     PrintRunJson(record, loaded, *module, console.out);
   else

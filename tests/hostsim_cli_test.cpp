@@ -81,6 +81,12 @@ const CliCase kCases[] = {
      "hostsim run: no_such_scene.lws: cannot open the scene: "},
     {{"run", "QZ_Sel_Child", "--content", "relative\\dir"}, 2, "", "is not an absolute Windows path"},
     {{"run", "QZ_Sel_Child", "--module", "@FIXTURE"}, 2, "", "has sync value 0x19941204, expected 0x04121994\n"},
+    {{"run", "--help"}, 0, "  --svg FILE              also draw the scene list before and after as an SVG", ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--svg", "."},
+     2,
+     "",
+     "hostsim run: cannot write the picture '.': "},
+    {{"run", "QZ_Sel_Child", "--svg"}, 2, "", "option --svg needs a value (FILE)"},
 
     // The by-name panel, played by the scripted user.
     {{"run", "QZ_Sel_ByName", "--help"}, 0, "  --kind KIND             object, light, camera or bone", ""},
