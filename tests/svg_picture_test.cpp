@@ -1,9 +1,12 @@
 // The pictures "hostsim run --svg" draws: well-formed XML whatever bytes the
-// names hold, and integer coordinates only.
+// names hold, integer coordinates only, and, for the user guide, exactly the
+// bytes committed under docs/commands. The suite runs natively and under Wine
+// against the DLL, so both draw the same bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
@@ -207,6 +210,94 @@ TEST(SvgPicture, AFileThatCannotBeOpenedIsNamedWithTheSystemsReason) {
   ASSERT_EQ(result.err.compare(0, prefix.size(), prefix), 0) << result.err;
   EXPECT_GT(result.err.size(), prefix.size() + 1) << "no reason given";
   EXPECT_EQ(result.out, "");
+}
+
+// ---- the user guide's pictures ----------------------------------------------
+//
+// Redrawn by scripts/docs-pictures.sh from docs/commands/tour.txt.
+
+const std::string kDocsFolder = std::string(QZ_SOURCE_DIR) + "/docs/commands/";
+
+struct DocsStep {
+  std::string command;
+  std::vector<std::string> arguments;  // for "hostsim run"
+};
+
+// As "hostsim tour" reads a tour: a step a line, "#" lines and blank lines
+// skipped, double quotes keeping spaces inside a word.
+std::vector<DocsStep> DocsTour() {
+  std::vector<DocsStep> steps;
+  std::istringstream lines(qztest::ReadFile(kDocsFolder + "tour.txt"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::size_t start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos || line[start] == '#') continue;
+    DocsStep step;
+    std::string word;
+    bool quoted = false, inWord = false;
+    for (const char c : line.substr(start)) {
+      if (c == '"') {
+        quoted = !quoted;
+        inWord = true;
+      } else if (!quoted && (c == ' ' || c == '\t' || c == '\r')) {
+        if (inWord) step.arguments.push_back(word);
+        word.clear();
+        inWord = false;
+      } else {
+        word += c;
+        inWord = true;
+      }
+    }
+    if (inWord) step.arguments.push_back(word);
+    step.command = step.arguments.front();
+    steps.push_back(step);
+  }
+  return steps;
+}
+
+TEST(DocsPictures, OnePicturePerCommand) {
+  const std::set<std::string> commands = {
+      "QZ_Sel_Child",      "QZ_Add_Child",     "QZ_Sel_Sibling",  "QZ_Sel_Throwback",  "QZ_Sel_Parent", "QZ_Add_Parent",
+      "QZ_Sel_Descendant", "QZ_Sel_Hierarchy", "QZ_Sel_AllNulls", "QZ_Sel_AllObjects", "QZ_Sel_ByName"};
+  std::multiset<std::string> stepped;
+  for (const DocsStep& step : DocsTour()) stepped.insert(step.command);
+  EXPECT_EQ(std::set<std::string>(stepped.begin(), stepped.end()), commands);
+  EXPECT_EQ(stepped.size(), commands.size()) << "a command has two steps, and one picture";
+  std::set<std::string> pictures;
+  for (const auto& entry : std::filesystem::directory_iterator(kDocsFolder)) {
+    if (entry.path().extension() == ".svg") pictures.insert(entry.path().stem().string());
+  }
+  EXPECT_EQ(pictures, commands);
+}
+
+TEST(DocsPictures, EachCommittedPictureIsWhatTheBuildDraws) {
+  for (const DocsStep& step : DocsTour()) {
+    SCOPED_TRACE(step.command);
+    const std::string drawn = qztest::WriteTemporaryFile("docs_" + step.command + ".svg", "");
+    std::vector<std::string> arguments = {"run", "--svg", drawn};
+    arguments.insert(arguments.end(), step.arguments.begin(), step.arguments.end());
+    std::ostringstream out, err;
+    hostsim::Console console{out, err, false};
+    EXPECT_EQ(hostsim::RunCommandLine(arguments, console), 0) << err.str();
+    const std::string svg = qztest::ReadFile(drawn);
+    std::remove(drawn.c_str());
+    EXPECT_EQ(PictureProblem(svg), "");
+    EXPECT_TRUE(svg == qztest::ReadFile(kDocsFolder + step.command + ".svg"))
+        << "docs/commands/" << step.command
+        << ".svg is not what the build draws; if the change is intended, run scripts/docs-pictures.sh and review "
+           "the pictures";
+  }
+}
+
+TEST(DocsPictures, TheProgramWritesTheSameBytes) {
+  const DocsStep step = DocsTour().front();
+  const std::string drawn = qztest::WriteTemporaryFile("program_" + step.command + ".svg", "");
+  std::vector<std::string> arguments = {"run", "--svg", drawn};
+  arguments.insert(arguments.end(), step.arguments.begin(), step.arguments.end());
+  const qztest::ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), arguments);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(qztest::ReadFile(drawn) == qztest::ReadFile(kDocsFolder + step.command + ".svg"));
+  std::remove(drawn.c_str());
 }
 
 }  // namespace
