@@ -4,7 +4,7 @@
 # and UBSan, then the Windows DLL cross-built, inspected, and tested under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh python3 libxml2-utils librsvg2-bin
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

@@ -81,6 +81,12 @@ const CliCase kCases[] = {
      "hostsim run: no_such_scene.lws: cannot open the scene: "},
     {{"run", "QZ_Sel_Child", "--content", "relative\\dir"}, 2, "", "is not an absolute Windows path"},
     {{"run", "QZ_Sel_Child", "--module", "@FIXTURE"}, 2, "", "has sync value 0x19941204, expected 0x04121994\n"},
+    {{"run", "--help"}, 0, "  --svg FILE              also draw the scene list before and after as an SVG", ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--svg", "."},
+     2,
+     "",
+     "hostsim run: cannot write the picture '.': "},
+    {{"run", "QZ_Sel_Child", "--svg"}, 2, "", "option --svg needs a value (FILE)"},
 
     // The by-name panel, played by the scripted user.
     {{"run", "QZ_Sel_ByName", "--help"}, 0, "  --kind KIND             object, light, camera or bone", ""},
@@ -293,6 +299,8 @@ TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
       {std::string("\x01\x1f", 2), "\"\\u0001\\u001f\""},
       {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
       {"bad\xff\xc3", "\"bad\\ufffd\\ufffd\""},
+      // A surrogate, an overlong form and a value past U+10FFFF are not UTF-8 either.
+      {"\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\""},
   };
   for (const JsonCase& json : cases) {
     hostsim::JsonWriter writer;

@@ -5,14 +5,17 @@
 #include "hostsim/cli/loading.h"
 #include "hostsim/cli/run_report.h"
 #include "hostsim/cli/run_step.h"
+#include "hostsim/cli/svg_view.h"
 
 namespace hostsim {
 
 namespace {
 
+const OptionSpec kSvgOption{"--svg", "FILE", false, "also draw the scene list before and after as an SVG picture"};
+
 const std::vector<OptionSpec> kRunOptions = {kModuleOption,  kSceneOption,   kContentOption, kSelectOption,
                                              kUpdatesOption, kPatternOption, kKindOption,    kKeysOption,
-                                             kDismissOption, kJsonOption,    kColorOption};
+                                             kDismissOption, kJsonOption,    kColorOption,   kSvgOption};
 
 // The paragraphs of "hostsim run --help", as they print.
 constexpr char kRunAbout[] = R"(Runs one command of the module on a scene as the host would, and prints the result
@@ -40,6 +43,9 @@ int Run(const Options& options, Console& console) {
   const std::unique_ptr<ModuleLibrary> module = LoadModule(options);
   const LoadedScene loaded = LoadScene(options);
   const RunRecord record = Execute(*module, loaded, options);
+  if (options.Has("--svg"))
+    WriteRunSvg(options.Value("--svg"), loaded.scene,
+                {record.command, record.mode, {record.before, record.after}, record.result, record.panel});
   if (options.Has("--json"))
     PrintRunJson(record, loaded, *module, console.out);
   else

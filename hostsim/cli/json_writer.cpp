@@ -2,23 +2,9 @@
 
 #include <cstdio>
 
+#include "hostsim/cli/utf8.h"
+
 namespace hostsim {
-
-namespace {
-
-// Length of the valid UTF-8 sequence at text[at], or 0 when it is not one.
-std::size_t Utf8Length(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
-  const unsigned char lead = byte(at);
-  std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (std::size_t next = 1; next < length; ++next) {
-    if ((byte(at + next) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
-}  // namespace
 
 void JsonWriter::BeforeValue() {
   if (afterKey_) {
@@ -69,7 +55,7 @@ void JsonWriter::String(std::string_view text) {
       std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
       out_ += escaped;
     } else if (byte >= 0x80) {
-      const std::size_t length = Utf8Length(text, at);
+      const std::size_t length = DecodeUtf8(text, at).length;
       if (length == 0) {
         out_ += "\\ufffd";
         ++at;

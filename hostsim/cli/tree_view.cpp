@@ -10,37 +10,18 @@ namespace hostsim {
 
 namespace {
 
-// Tree order without recursion: scene files can nest deeper than a stack.
-template <typename Visit>
-void WalkTree(const Scene& scene, Visit visit) {
-  std::vector<std::pair<std::size_t, int>> pending;
-  const auto pushChildren = [&](std::size_t parent, int depth) {
-    const std::size_t first = pending.size();
-    for (std::size_t child = scene.At(parent).firstChild; child != kNoItem; child = scene.At(child).nextSibling)
-      pending.emplace_back(child, depth);
-    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
-  };
-  pushChildren(kNoItem, 0);
-  while (!pending.empty()) {
-    const auto [index, depth] = pending.back();
-    pending.pop_back();
-    visit(scene.At(index), depth);
-    pushChildren(index, depth + 1);
-  }
-}
-
-std::unordered_map<std::uint32_t, std::size_t> Places(const std::vector<std::uint32_t>& selection) {
-  std::unordered_map<std::uint32_t, std::size_t> places;
-  for (std::size_t entry = 0; entry < selection.size(); ++entry) places.emplace(selection[entry], entry + 1);
-  return places;
-}
-
 std::string Place(const std::unordered_map<std::uint32_t, std::size_t>& places, std::uint32_t id) {
   const auto found = places.find(id);
   return found == places.end() ? "-" : std::to_string(found->second);
 }
 
 }  // namespace
+
+std::unordered_map<std::uint32_t, std::size_t> PlacesInSelection(const std::vector<std::uint32_t>& selection) {
+  std::unordered_map<std::uint32_t, std::size_t> places;
+  for (std::size_t entry = 0; entry < selection.size(); ++entry) places.emplace(selection[entry], entry + 1);
+  return places;
+}
 
 const char* KindLabel(const Item& item) {
   if (item.kind == Kind::Object) return item.fileName.empty() ? "null" : "object";
@@ -50,8 +31,8 @@ const char* KindLabel(const Item& item) {
 std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const TreeStyle& style) {
   std::unordered_map<std::uint32_t, std::size_t> before, after;
   if (marks != nullptr) {
-    before = Places(marks->before);
-    after = Places(marks->after);
+    before = PlacesInSelection(marks->before);
+    after = PlacesInSelection(marks->after);
   }
   std::string out = marks != nullptr ? "before after  " : "";
   out += "id        kind    item\n";
@@ -79,8 +60,8 @@ std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const Tr
 void WriteItemsJson(JsonWriter& json, const Scene& scene, const SelectionMarks* marks) {
   std::unordered_map<std::uint32_t, std::size_t> before, after;
   if (marks != nullptr) {
-    before = Places(marks->before);
-    after = Places(marks->after);
+    before = PlacesInSelection(marks->before);
+    after = PlacesInSelection(marks->after);
   }
   json.BeginArray();
   WalkTree(scene, [&](const Item& item, int depth) {

@@ -3,8 +3,12 @@
 #ifndef QZ_HOSTSIM_TREE_VIEW_H
 #define QZ_HOSTSIM_TREE_VIEW_H
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "hostsim/cli/json_writer.h"
@@ -21,6 +25,31 @@ struct TreeStyle {
 struct SelectionMarks {
   std::vector<std::uint32_t> before, after;
 };
+
+// Each item with its depth (0 at the top), parents before children in the
+// host's child order; without recursion, as scene files can nest deeper than
+// a stack.
+template <typename Visit>
+void WalkTree(const Scene& scene, Visit visit) {
+  std::vector<std::pair<std::size_t, int>> pending;
+  const auto pushChildren = [&](std::size_t parent, int depth) {
+    const std::size_t first = pending.size();
+    for (std::size_t child = scene.At(parent).firstChild; child != kNoItem; child = scene.At(child).nextSibling)
+      pending.emplace_back(child, depth);
+    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+  };
+  pushChildren(kNoItem, 0);
+  while (!pending.empty()) {
+    const auto [index, depth] = pending.back();
+    pending.pop_back();
+    visit(scene.At(index), depth);
+    pushChildren(index, depth + 1);
+  }
+}
+
+// Each selected id with its place, 1 for entry 0; the first place of an id
+// listed twice.
+std::unordered_map<std::uint32_t, std::size_t> PlacesInSelection(const std::vector<std::uint32_t>& selection);
 
 std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const TreeStyle& style);
 

@@ -273,6 +273,7 @@ void* Host::Lookup(const char* name) {
   if (found == services_.end()) return nullptr;
   // This host hands out a fresh list only when the module asks for the record.
   if (found->second == &interfaceInfo_ && mode_ == UpdateMode::Snapshot) Publish();
+  if (found->second == &interfaceInfo_ && faults_.noSelectionList) interfaceInfo_.selectedItems = nullptr;
   return found->second;
 }
 

@@ -47,6 +47,7 @@ struct Faults {
   std::set<std::string> missingServices;
   bool nullNames = false;        // names and file names come back as null
   std::uint64_t idHighBits = 0;  // or'ed into every id handed out, e.g. 0xABCDull << 48
+  bool noSelectionList = false;  // the interface record holds a null list, as a host with none to give may
 };
 
 struct Message {

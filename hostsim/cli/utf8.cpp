@@ -1,0 +1,39 @@
+#include "hostsim/cli/utf8.h"
+
+namespace hostsim {
+
+Utf8Char DecodeUtf8(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return {1, lead};
+  // The second byte's range is what rules out overlong forms, surrogates and
+  // values past U+10FFFF.
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  char32_t value = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    value = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    value = lead & 0x0Fu;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    value = lead & 0x07u;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return {};
+  }
+  if (text.size() - at < length) return {};
+  for (std::size_t next = 1; next < length; ++next) {
+    const unsigned char continuation = byte(at + next);
+    if (continuation < (next == 1 ? low : 0x80) || continuation > (next == 1 ? high : 0xBF)) return {};
+    value = (value << 6) | (continuation & 0x3Fu);
+  }
+  return {length, value};
+}
+
+}  // namespace hostsim
