@@ -1,7 +1,6 @@
 #include "hostsim/cli.h"
 
 #include <cstdio>
-#include <fstream>
 
 #include "hostsim/cli_run.h"
 #include "hostsim/cli_support.h"
@@ -10,6 +9,7 @@
 #include "hostsim/random_scene.h"
 #include "hostsim/scene_file.h"
 #include "hostsim/tree_view.h"
+#include "hostsim/utf8_path.h"
 
 namespace hostsim {
 
@@ -96,10 +96,7 @@ int SaveSubcommand(const std::vector<std::string>& arguments, Console& console) 
     console.out << text;
     return kExitDone;
   }
-  std::ofstream file(output, std::ios::binary);
-  file << text;
-  file.close();
-  if (!file) throw CliError("cannot write '" + output + "'");
+  if (!WriteWholeFile(output, text)) throw CliError("cannot write '" + output + "'");
   return kExitDone;
 }
 

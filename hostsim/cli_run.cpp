@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -12,6 +11,7 @@
 #include "hostsim/host.h"
 #include "hostsim/json_writer.h"
 #include "hostsim/tree_view.h"
+#include "hostsim/utf8_path.h"
 
 namespace hostsim {
 
@@ -331,11 +331,9 @@ void PrintTranscriptStep(const TourStep& step, const RunRecord& record, const Sc
 }
 
 std::string ReadTextFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw CliError("cannot open the tour '" + path + "'");
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  std::optional<std::string> text = ReadWholeFile(path);
+  if (!text) throw CliError("cannot open the tour '" + path + "'");
+  return std::move(*text);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "hostsim/examples.h"
 #include "hostsim/scene_file.h"
 #include "hostsim/tree_view.h"
+#include "hostsim/utf8_path.h"
 
 namespace hostsim {
 
@@ -132,7 +133,7 @@ bool UseColor(const Options& options, const Console& console) {
 
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
   const std::string path = options.Value("--module", DefaultModulePath());
-  if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+  if (std::FILE* probe = OpenFile(path, "rb")) {
     std::fclose(probe);
   } else {
     throw CliError("no module file '" + path + "'" +

@@ -8,6 +8,7 @@
 #include "hostsim/cli_support.h"
 #include "hostsim/json_writer.h"
 #include "hostsim/tree_view.h"
+#include "hostsim/utf8_path.h"
 #include "hostsim/validate.h"
 
 namespace hostsim {
@@ -122,7 +123,7 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
   const bool color = UseColor(options, console);
   ValidateOptions validate;
   validate.modulePath = options.positional[0];
-  if (std::FILE* probe = std::fopen(validate.modulePath.c_str(), "rb"))
+  if (std::FILE* probe = OpenFile(validate.modulePath, "rb"))
     std::fclose(probe);
   else
     throw CliError("no module file '" + validate.modulePath + "'");

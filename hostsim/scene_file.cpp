@@ -9,6 +9,8 @@
 #include <optional>
 #include <unordered_map>
 
+#include "hostsim/utf8_path.h"
+
 namespace hostsim {
 
 namespace {
@@ -618,7 +620,7 @@ Scene ReadSceneText(std::string_view text, const std::string& fileName, const Sc
 }
 
 Scene ReadSceneFile(const std::string& path, const SceneFileOptions& options) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenFile(path, "rb");
   if (file == nullptr) throw SceneFileError(path, 0, std::string("cannot open the scene: ") + std::strerror(errno));
   std::string text;
   char buffer[65536];
