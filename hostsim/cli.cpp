@@ -5,6 +5,7 @@
 #include "hostsim/cli_run.h"
 #include "hostsim/cli_support.h"
 #include "hostsim/cli_validate.h"
+#include "hostsim/cli_version.h"
 #include "hostsim/json_writer.h"
 #include "hostsim/random_scene.h"
 #include "hostsim/scene_file.h"
@@ -123,6 +124,7 @@ void PrintUsage(std::ostream& out) {
     name.resize(12, ' ');
     out << name << subcommand.summary << "\n";
   }
+  out << "  --version   the release, and the version of the module beside hostsim\n";
   out << "\nExample: hostsim run QZ_Sel_Child --select Controls\n";
 }
 
@@ -137,6 +139,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, Console& console) 
   if (name == "--help" || name == "-h" || name == "help") {
     PrintUsage(console.out);
     return kExitDone;
+  }
+  if (name == "--version") {
+    if (arguments.size() > 1) {
+      console.err << "hostsim: --version takes no further arguments\n";
+      return kExitUsage;
+    }
+    return PrintVersion(console.out);
   }
   for (const Subcommand& subcommand : kSubcommands) {
     if (name != subcommand.name) continue;

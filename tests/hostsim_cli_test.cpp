@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -30,6 +31,7 @@ const CliCase kCases[] = {
     {{}, 2, "", "usage: hostsim SUBCOMMAND"},
     {{"--help"}, 0, "\n  validate  check a module file", ""},
     {{"frobnicate"}, 2, "", "hostsim: unknown subcommand 'frobnicate' (valid: run, list, validate, tour, save)\n"},
+    {{"--version", "--module", "x.p"}, 2, "", "hostsim: --version takes no further arguments\n"},
     {{"run", "--help"}, 0, "usage: hostsim run COMMAND [options]", ""},
     {{"list", "--help"}, 0, "usage: hostsim list", ""},
     {{"validate", "--help"}, 0, "  missing-services: ", ""},
@@ -239,6 +241,31 @@ TEST(HostsimProgram, ASavedSceneRunsAgainFromItsFile) {
   EXPECT_NE(result.out.find("QZ_Sel_Child on " + path + ", deferred updates\n"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("sent 5 lines"), std::string::npos) << result.out;
   std::remove(path.c_str());
+}
+
+// What a problem report quotes: the release, and on Windows the version
+// resource of the module beside hostsim, read from the file.
+TEST(HostsimProgram, VersionNamesTheReleaseAndTheModuleBesideIt) {
+  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"--version"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string release = "hostsim (QZ_Lasso) " QZ_RELEASE_VERSION "\n";
+#if defined(_WIN32)
+  // The resource keeps these numbers from release to release.
+  EXPECT_EQ(result.out,
+            release + qztest::ProgramFolder() + "QZ_Lasso.p: file version 0.1.4.1, product version 1.0.0.0\n");
+
+  const std::string noResource = qztest::FixtureModulePath("broken_sync");
+  const std::string missing = qztest::ProgramFolder() + "no_such_module.p";
+  for (const std::string& module : {noResource, missing}) {
+    _putenv_s("QZ_LASSO_MODULE", module.c_str());
+    const ProcessResult other = qztest::RunProgram(qztest::HostsimPath(), {"--version"});
+    EXPECT_EQ(other.status, 0) << other.err;
+    EXPECT_EQ(other.out, release + module + (module == missing ? ": not found\n" : ": no version resource\n"));
+  }
+  _putenv_s("QZ_LASSO_MODULE", "");
+#else
+  EXPECT_EQ(result.out, release);
+#endif
 }
 
 // A scene, tour, module and saved scene named with accents and in Japanese, in
