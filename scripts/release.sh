@@ -48,7 +48,11 @@ trap 'rm -rf "$work"' EXIT
 # mingw's strip and objcopy write SOURCE_DATE_EPOCH, or else the time of day,
 # into the header of the file they rewrite; 0 is what the linker writes when
 # told not to insert a time.
-binutil() { SOURCE_DATE_EPOCH=0 "x86_64-w64-mingw32-$@"; }
+binutil() {
+  local tool=$1
+  shift
+  SOURCE_DATE_EPOCH=0 "x86_64-w64-mingw32-$tool" "$@"
+}
 
 # The local pictures README.md shows, as paths in the repository: inline links
 # and images, reference definitions and HTML src attributes. Links to the web,
