@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The whole test suite from a fresh machine: the direction of hostsim's layers
-# (scripts/check_layers.sh), a native build under AddressSanitizer
-# and UBSan, then the Windows DLL cross-built, inspected, and tested under Wine.
+# (scripts/check_layers.sh), a native build under AddressSanitizer and UBSan,
+# then the Windows DLL cross-built, inspected, and tested under Wine, then the
+# release zip built twice (it must come out the same), unpacked and tried as a
+# Windows user gets it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh python3 libxml2-utils librsvg2-bin
+bash scripts/setup.sh python3 libxml2-utils librsvg2-bin unzip
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -24,6 +26,79 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 ctest --preset windows 2>&1 | tee -a "$log"
 
+echo "== the release zip, unpacked as a user gets it =="
+bash scripts/release.sh --check
+version=$(sed -nE 's/^project\(QZ_Lasso VERSION ([0-9]+\.[0-9]+\.[0-9]+)[ )].*/\1/p' CMakeLists.txt)
+name="QZ_Lasso-$version-win64"
+unpacked=$(mktemp -d)
+trap 'rm -f "$log"; rm -rf "$unpacked"' EXIT
+unzip -q "dist/$name.zip" -d "$unpacked/release"
+unzip -q "dist/$name-debug.zip" -d "$unpacked/debug"
+shipped="$unpacked/release/$name"
+release_passed=0 release_failed=0
+check() {
+  local what=$1
+  shift
+  if "$@" >"$unpacked/output" 2>&1; then
+    release_passed=$((release_passed + 1))
+    echo "  ok    $what"
+  else
+    release_failed=$((release_failed + 1))
+    echo "  FAIL  $what"
+    tail -30 "$unpacked/output" | sed 's/^/        /'
+  fi
+}
+holds() {  # ZIP FILE...: these files under the one top folder; anything else only a picture README.md shows
+  local entries entry
+  entries=$(unzip -Z1 "$1" | sort)
+  shift
+  comm -13 <(echo "$entries") <(printf "$name/%s\n" "$@" | sort) | sed 's/^/missing: /' | grep . && return 1
+  while IFS= read -r entry; do
+    case "$entry" in
+      "$name"/*.png | "$name"/*.svg | "$name"/*.jpg | "$name"/*.jpeg | "$name"/*.gif | "$name"/*.webp)
+        grep -qF "${entry#"$name/"}" "$shipped/README.md" || { echo "not shown in README.md: $entry"; return 1; } ;;
+      *) echo "unexpected: $entry"; return 1 ;;
+    esac
+  done < <(comm -23 <(echo "$entries") <(printf "$name/%s\n" "$@" | sort))
+}
+check "the zip holds the DLL, hostsim.exe, the documents, the demo scene and README's pictures" \
+  holds "dist/$name.zip" QZ_Lasso.p hostsim.exe README.md LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md \
+  examples/demo_rig.lws
+check "the debug zip holds the symbol files" holds "dist/$name-debug.zip" QZ_Lasso.p.debug hostsim.exe.debug
+check "SHA256SUMS matches both zips" bash -c 'cd dist && sha256sum --strict -c SHA256SUMS'
+check "the DLL: one export, system imports, version resource, stripped, at most 160 KiB" \
+  cmake -DMODULE="$shipped/QZ_Lasso.p" -DOBJDUMP=x86_64-w64-mingw32-objdump -DWINDRES=x86_64-w64-mingw32-windres \
+  -DSHIPPED=ON -P tests/check_dll_file.cmake
+system_imports_only() {
+  local imports
+  imports=$(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:lower:]' '[:upper:]')
+  echo "imports:" "$imports"
+  [ -n "$imports" ] && ! grep -vxE '(KERNEL32|USER32|VERSION|MSVCRT|API-MS-WIN-CRT-[A-Z0-9-]+)\.DLL' <<<"$imports"
+}
+check "hostsim.exe imports system DLLs only" system_imports_only "$shipped/hostsim.exe"
+debuglink_matches() {  # BINARY SYMBOLS: the link carries the symbol file's CRC-32 (gzip's trailer holds the same)
+  x86_64-w64-mingw32-objcopy --dump-section .gnu_debuglink="$unpacked/link" "$1" "$unpacked/scratch" &&
+    [ "$(tail -c 4 "$unpacked/link" | od -An -tx1)" = "$(gzip -c <"$2" | tail -c 8 | head -c 4 | od -An -tx1)" ]
+}
+for binary in QZ_Lasso.p hostsim.exe; do
+  check "$binary is linked to its symbol file in the debug zip" \
+    debuglink_matches "$shipped/$binary" "$unpacked/debug/$name/$binary.debug"
+done
+in_shipped() { (cd "$shipped" && wine "$@"); }
+versions_match() {
+  in_shipped hostsim.exe --version >"$unpacked/version" &&
+    [ "$(sed -n 1p "$unpacked/version")" = "hostsim (QZ_Lasso) $version" ] &&
+    sed -n 2p "$unpacked/version" | grep -qE '\\QZ_Lasso\.p: file version 0\.1\.4\.1, product version 1\.0\.0\.0$'
+}
+check "hostsim.exe --version names the release and the DLL's resource versions" versions_match
+check "hostsim.exe validate QZ_Lasso.p" in_shipped hostsim.exe validate QZ_Lasso.p --only-failed
+tour_matches() {
+  in_shipped hostsim.exe tour --transcript >"$unpacked/tour" && diff -u tests/golden/tour.txt "$unpacked/tour"
+}
+check "the demo tour sends the golden transcript's lines" tour_matches
+check "a command previewed on the shipped demo scene" \
+  in_shipped hostsim.exe run QZ_Sel_Hierarchy --scene examples/demo_rig.lws --select Arm.L --color never
+
 if compgen -G "fuzz/*_fuzz.cpp" >/dev/null; then
   echo "== fuzz targets, ${QZ_FUZZ_SECONDS:-60}s each =="
   bash scripts/fuzz.sh "${QZ_FUZZ_SECONDS:-60}"
@@ -33,5 +108,6 @@ passed=0 failed=0
 while read -r _ total_failed total; do
   failed=$((failed + total_failed)); passed=$((passed + total - total_failed))
 done < <(sed -n -E 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of ([0-9]+)$/x \1 \2/p' "$log")
+passed=$((passed + release_passed)) failed=$((failed + release_failed))
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

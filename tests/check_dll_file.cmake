@@ -46,3 +46,27 @@ expect("${script}" "VALUE \"FileDescription\", \"Lightwave3D Plugin\"" "FileDesc
 expect("${script}" "VALUE \"FileVersion\", \"0.1.4.1\"" "FileVersion")
 expect("${script}" "VALUE \"OriginalFilename\", \"QZ_Lasso.dll\"" "OriginalFilename")
 expect("${script}" "VALUE \"Translation\", 0x411, 932" "translation")
+
+# The DLL as the release ships it (SHIPPED=ON, run by scripts/test.sh on the
+# unpacked zip): no debug information or symbols left, only the link to the
+# symbol file of the debug zip, and small enough for its budget.
+if(SHIPPED)
+  set(max_bytes 163840)  # 160 KiB
+  file(SIZE ${MODULE} bytes)
+  if(bytes GREATER max_bytes)
+    message(FATAL_ERROR "the shipped DLL is ${bytes} bytes, more than ${max_bytes}")
+  endif()
+  message(STATUS "size: ${bytes} bytes (at most ${max_bytes})")
+
+  execute_process(COMMAND ${OBJDUMP} -h ${MODULE} OUTPUT_VARIABLE sections RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "objdump -h failed on ${MODULE}")
+  endif()
+  if(sections MATCHES "[ \t](\\.z?debug_[A-Za-z_.]*)")
+    message(FATAL_ERROR "debug section ${CMAKE_MATCH_1} left in the shipped DLL")
+  endif()
+  expect("${sections}" "[ \t]\\.gnu_debuglink[ \t]" "link to the symbol file")
+
+  execute_process(COMMAND ${OBJDUMP} -t ${MODULE} OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+  expect("${symbols}" "SYMBOL TABLE:\nno symbols" "stripped symbol table")
+endif()

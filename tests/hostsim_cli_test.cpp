@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,6 +31,7 @@ const CliCase kCases[] = {
     {{}, 2, "", "usage: hostsim SUBCOMMAND"},
     {{"--help"}, 0, "\n  validate  check a module file", ""},
     {{"frobnicate"}, 2, "", "hostsim: unknown subcommand 'frobnicate' (valid: run, list, validate, tour, save)\n"},
+    {{"--version", "--module", "x.p"}, 2, "", "hostsim: --version takes no further arguments\n"},
     {{"run", "--help"}, 0, "usage: hostsim run COMMAND [options]", ""},
     {{"list", "--help"}, 0, "usage: hostsim list", ""},
     {{"validate", "--help"}, 0, "  missing-services: ", ""},
@@ -243,6 +247,73 @@ TEST(HostsimProgram, ASavedSceneRunsAgainFromItsFile) {
   EXPECT_NE(result.out.find("QZ_Sel_Child on " + path + ", deferred updates\n"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("sent 5 lines"), std::string::npos) << result.out;
   std::remove(path.c_str());
+}
+
+// What a problem report quotes: the release, and on Windows the version
+// resource of the module beside hostsim, read from the file.
+TEST(HostsimProgram, VersionNamesTheReleaseAndTheModuleBesideIt) {
+  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"--version"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string release = "hostsim (QZ_Lasso) " QZ_RELEASE_VERSION "\n";
+#if defined(_WIN32)
+  // The resource keeps these numbers from release to release.
+  EXPECT_EQ(result.out,
+            release + qztest::ProgramFolder() + "QZ_Lasso.p: file version 0.1.4.1, product version 1.0.0.0\n");
+
+  const std::string noResource = qztest::FixtureModulePath("broken_sync");
+  const std::string missing = qztest::ProgramFolder() + "no_such_module.p";
+  for (const std::string& module : {noResource, missing}) {
+    _putenv_s("QZ_LASSO_MODULE", module.c_str());
+    const ProcessResult other = qztest::RunProgram(qztest::HostsimPath(), {"--version"});
+    EXPECT_EQ(other.status, 0) << other.err;
+    EXPECT_EQ(other.out, release + module + (module == missing ? ": not found\n" : ": no version resource\n"));
+  }
+  _putenv_s("QZ_LASSO_MODULE", "");
+#else
+  EXPECT_EQ(result.out, release);
+#endif
+}
+
+// A scene, tour, module and saved scene named with accents and in Japanese, in
+// a folder named so too. Windows hands the names over in UTF-16; hostsim must
+// open each file by that name, not by its bytes read in the ANSI code page.
+TEST(HostsimProgram, FilesNamedInAnyScriptOpen) {
+  namespace fs = std::filesystem;
+  const std::string marker = qztest::WriteTemporaryFile("names", "");
+  const fs::path folder = fs::u8path(marker + " Scène シーン");
+  fs::create_directories(folder);
+  const auto inFolder = [&](const std::string& name) { return (folder / fs::u8path(name)).u8string(); };
+  const std::string scene = inFolder("リグ é.lws");
+  const std::string tour = inFolder("ツアー ü.txt");
+  const std::string module =
+      inFolder("選択 ß" + fs::path(qztest::FixtureModulePath("QZ_Lasso")).extension().u8string());
+  fs::copy_file(fs::u8path(qztest::FixtureModulePath("QZ_Lasso")), fs::u8path(module));
+  std::ofstream(fs::u8path(tour), std::ios::binary) << "QZ_Sel_Child --select Controls\n";
+
+  const ProcessResult saved = qztest::RunProgram(qztest::HostsimPath(), {"save", scene});
+  EXPECT_EQ(saved.status, 0) << saved.err;
+  EXPECT_TRUE(fs::is_regular_file(fs::u8path(scene))) << "saved under another name";
+
+  struct Step {
+    std::vector<std::string> arguments;
+    std::string out;
+  };
+  const Step steps[] = {
+      {{"list", "--scene", scene}, scene + ", 54 items: "},
+      {{"run", "QZ_Sel_Child", "--scene", scene, "--select", "Controls", "--module", module},
+       "QZ_Sel_Child on " + scene + ", deferred updates\n"},
+      {{"tour", tour, "--transcript", "--scene", scene, "--module", module},
+       "# " + tour + " on " + scene + "\n== QZ_Sel_Child --select Controls\n"},
+      {{"validate", module, "--seed", "5", "--scenes", "1", "--only-failed"}, "validating " + module + " with seed 5"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(Joined(step.arguments));
+    const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), step.arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find(step.out), std::string::npos) << result.out;
+  }
+  fs::remove_all(folder);
+  std::remove(marker.c_str());
 }
 
 // ---- the golden transcript of the demo tour ----------------------------------

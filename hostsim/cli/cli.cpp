@@ -7,6 +7,7 @@
 #include "hostsim/cli/cli_validate.h"
 #include "hostsim/cli/options.h"
 #include "hostsim/cli/text.h"
+#include "hostsim/cli/version.h"
 
 namespace hostsim {
 
@@ -21,6 +22,7 @@ void PrintUsage(std::ostream& out) {
          "lookups on a scene, runs its commands and shows every command line they send.\n\n";
   for (const Subcommand* subcommand : kSubcommands)
     out << PadRight(std::string("  ") + subcommand->name, 12) << subcommand->summary << "\n";
+  out << "  --version   the release, and the version of the module beside hostsim\n";
   out << "\nExample: hostsim run QZ_Sel_Child --select Controls\n";
 }
 
@@ -41,6 +43,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, Console& console) 
   if (name == "--help" || name == "-h" || name == "help") {
     PrintUsage(console.out);
     return kExitDone;
+  }
+  if (name == "--version") {
+    if (arguments.size() > 1) {
+      console.err << "hostsim: --version takes no further arguments\n";
+      return kExitUsage;
+    }
+    return PrintVersion(console.out);
   }
   for (const Subcommand* subcommand : kSubcommands) {
     if (name != subcommand->name) continue;

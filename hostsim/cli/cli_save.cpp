@@ -1,10 +1,10 @@
 #include "hostsim/cli/cli_save.h"
 
-#include <fstream>
 
 #include "hostsim/cli/loading.h"
 #include "hostsim/scene/random_scene.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/scene/utf8_path.h"
 #include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
@@ -49,10 +49,7 @@ int Save(const Options& options, Console& console) {
     console.out << text;
     return kExitDone;
   }
-  std::ofstream file(output, std::ios::binary);
-  file << text;
-  file.close();
-  if (!file) throw CliError("cannot write '" + output + "'");
+  if (!WriteWholeFile(output, text)) throw CliError("cannot write '" + output + "'");
   return kExitDone;
 }
 

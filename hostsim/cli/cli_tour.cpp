@@ -1,6 +1,5 @@
 #include "hostsim/cli/cli_tour.h"
 
-#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -9,6 +8,7 @@
 #include "hostsim/cli/run_step.h"
 #include "hostsim/cli/text.h"
 #include "hostsim/scene/examples.h"
+#include "hostsim/scene/utf8_path.h"
 
 namespace hostsim {
 
@@ -89,11 +89,9 @@ void PrintTranscriptStep(const TourStep& step, const RunRecord& record, const Sc
 }
 
 std::string ReadTextFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw CliError("cannot open the tour '" + path + "'");
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  std::optional<std::string> text = ReadWholeFile(path);
+  if (!text) throw CliError("cannot open the tour '" + path + "'");
+  return std::move(*text);
 }
 
 // The paragraphs of "hostsim tour --help", as they print.

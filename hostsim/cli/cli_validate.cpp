@@ -8,6 +8,7 @@
 #include "hostsim/cli/json_writer.h"
 #include "hostsim/cli/text.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/scene/utf8_path.h"
 #include "hostsim/validate/validate.h"
 
 namespace hostsim {
@@ -104,7 +105,7 @@ ValidateOptions ValidateOptionsOf(const Options& options, Console& console) {
   ValidateOptions validate;
   validate.modulePath = options.positional[0];
   validate.steps = console.validationSteps;
-  if (std::FILE* probe = std::fopen(validate.modulePath.c_str(), "rb"))
+  if (std::FILE* probe = OpenFile(validate.modulePath, "rb"))
     std::fclose(probe);
   else
     throw CliError("no module file '" + validate.modulePath + "'");

@@ -7,6 +7,7 @@
 #include "hostsim/cli/text.h"
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/scene/utf8_path.h"
 #include "hostsim/scene_file/demo_scene.h"
 #include "hostsim/scene_file/scene_file.h"
 
@@ -33,7 +34,7 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
   const std::string path = options.Value("--module", DefaultModulePath());
-  if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+  if (std::FILE* probe = OpenFile(path, "rb")) {
     std::fclose(probe);
   } else {
     throw CliError("no module file '" + path + "'" +

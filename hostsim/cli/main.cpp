@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include "hostsim/scene/utf8_path.h"
 #else
 #include <unistd.h>
 #endif
@@ -42,8 +44,20 @@ void ReportCrash() {
 }
 
 #if defined(_WIN32)
+// Names are printed as UTF-8; a console shows them so only in that code page.
+// The console outlives hostsim, so it gets its own page back, crash or not.
+UINT savedConsolePage = 0;
+void UseUtf8Console() {
+  savedConsolePage = GetConsoleOutputCP();
+  if (savedConsolePage != 0) SetConsoleOutputCP(CP_UTF8);
+}
+void RestoreConsole() {
+  if (savedConsolePage != 0) SetConsoleOutputCP(savedConsolePage);
+}
+
 LONG WINAPI OnCrash(EXCEPTION_POINTERS*) {
   ReportCrash();
+  RestoreConsole();
   ExitProcess(1);
 }
 void InstallCrashReport() { SetUnhandledExceptionFilter(OnCrash); }
@@ -65,19 +79,33 @@ void InstallCrashReport() {
 bool IsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 #endif
 
-}  // namespace
-
-int main(int argc, char** argv) {
-#if defined(_WIN32)
-  // The same bytes on every platform: scene files and transcripts keep LF.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-#endif
+int Run(const std::vector<std::string>& arguments) {
   InstallCrashReport();
   std::ios::sync_with_stdio(true);
   CrashReport crashReport;
   hostsim::Console console{std::cout, std::cerr, IsTerminal(), &crashReport};
-  const int status = hostsim::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), console);
+  const int status = hostsim::RunCommandLine(arguments, console);
   std::cout.flush();
   return status;
 }
+
+}  // namespace
+
+#if defined(_WIN32)
+// Windows hands over the arguments as UTF-16; hostsim works in UTF-8, which
+// the narrow main would receive in the ANSI code page, losing every character
+// outside it.
+int wmain(int argc, wchar_t** argv) {
+  // The same bytes on every platform: scene files and transcripts keep LF.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  UseUtf8Console();
+  std::vector<std::string> arguments;
+  for (int index = 1; index < argc; ++index) arguments.push_back(hostsim::Utf8FromWide(argv[index]));
+  const int status = Run(arguments);
+  RestoreConsole();
+  return status;
+}
+#else
+int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

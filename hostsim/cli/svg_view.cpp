@@ -13,6 +13,7 @@
 #include "hostsim/cli/console.h"
 #include "hostsim/cli/text.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/scene/utf8_path.h"
 #include "hostsim/cli/utf8.h"
 
 namespace hostsim {
@@ -465,7 +466,7 @@ void WriteRunSvg(const std::string& path, const Scene& scene, const RunPicture& 
   errno = 0;
   int error = 0;
   // Binary, so that every platform writes the same bytes.
-  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+  if (std::FILE* file = OpenFile(path, "wb")) {
     const bool written = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
     error = errno;
     const bool closed = std::fclose(file) == 0;

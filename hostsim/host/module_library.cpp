@@ -5,6 +5,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "hostsim/scene/utf8_path.h"
 #else
 #include <dlfcn.h>
 #include <unistd.h>
@@ -22,16 +24,16 @@ constexpr std::size_t kMaxCommands = 4096;
 
 #if defined(_WIN32)
 std::string LastErrorText() {
-  char text[512] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0, text,
-                 sizeof text, nullptr);
-  std::string message(text);
+  wchar_t text[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0, text,
+                 sizeof text / sizeof text[0], nullptr);
+  std::string message = Utf8FromWide(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
     message.pop_back();
   return message.empty() ? "error " + std::to_string(GetLastError()) : message;
 }
 void* OpenLibrary(const std::string& path, std::string& error) {
-  HMODULE handle = LoadLibraryA(path.c_str());
+  HMODULE handle = LoadLibraryW(WideFromUtf8(path).c_str());
   if (handle == nullptr) error = LastErrorText();
   return reinterpret_cast<void*>(handle);
 }
@@ -110,16 +112,19 @@ const CommandInfo* ModuleLibrary::Find(std::string_view name) const {
 }
 
 std::string DefaultModulePath() {
-  if (const char* fromEnvironment = std::getenv("QZ_LASSO_MODULE"); fromEnvironment != nullptr && *fromEnvironment)
-    return fromEnvironment;
 #if defined(_WIN32)
-  char self[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string folder(self, length);
+  if (const wchar_t* fromEnvironment = _wgetenv(L"QZ_LASSO_MODULE"); fromEnvironment != nullptr && *fromEnvironment)
+    return Utf8FromWide(fromEnvironment);
+  // Long enough for any path Windows starts a program from.
+  std::wstring self(32768, L'\0');
+  self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+  std::string folder = Utf8FromWide(self);
   const std::size_t slash = folder.find_last_of("\\/");
   folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
   return folder + "QZ_Lasso.p";
 #else
+  if (const char* fromEnvironment = std::getenv("QZ_LASSO_MODULE"); fromEnvironment != nullptr && *fromEnvironment)
+    return fromEnvironment;
   char self[4096] = {};
   const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
   std::string folder = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string();

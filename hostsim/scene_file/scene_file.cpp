@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "hostsim/scene/utf8_path.h"
+
 namespace hostsim {
 
 namespace {
@@ -20,7 +22,7 @@ SceneFileError::SceneFileError(const std::string& fileName, int lineNumber, cons
       message(text) {}
 
 Scene ReadSceneFile(const std::string& path, const SceneFileOptions& options) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenFile(path, "rb");
   if (file == nullptr) throw SceneFileError(path, 0, std::string("cannot open the scene: ") + std::strerror(errno));
   std::string text;
   char buffer[65536];

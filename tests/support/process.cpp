@@ -7,6 +7,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "hostsim/utf8_path.h"
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -64,15 +66,18 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
   HANDLE out = TemporaryHandle(outPath), err = TemporaryHandle(errPath);
   std::string commandLine = Quote(program);
   for (const std::string& argument : arguments) commandLine += " " + Quote(argument);
-  STARTUPINFOA startup{};
+  // Arguments are UTF-8 here and reach the program as Windows hands them to
+  // any program: in UTF-16.
+  std::wstring wideCommandLine = hostsim::WideFromUtf8(commandLine);
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process)) {
+  if (CreateProcessW(hostsim::WideFromUtf8(program).c_str(), wideCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     nullptr, &startup, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 0;
     GetExitCodeProcess(process.hProcess, &status);
