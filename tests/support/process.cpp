@@ -8,7 +8,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include "hostsim/utf8_path.h"
+#include "hostsim/scene/utf8_path.h"
 #else
 #include <fcntl.h>
 #include <spawn.h>
