@@ -53,6 +53,13 @@ struct ItemSpec {
   int pointCount = 0;
 };
 
+// What a scene file says of time. Nothing here reaches the module; it is
+// kept so that a scene written back says what it was read with.
+struct SceneTiming {
+  std::optional<std::int64_t> firstFrame, lastFrame;
+  std::optional<double> framesPerSecond;
+};
+
 class Scene {
  public:
   Scene();
@@ -93,6 +100,9 @@ class Scene {
 
   static std::string DefaultContentDirectory() { return "C:\\Content"; }
 
+  const SceneTiming& timing() const { return timing_; }
+  void SetTiming(const SceneTiming& timing) { timing_ = timing; }
+
  private:
   void Link(std::size_t index, std::size_t parent);
   void Unlink(std::size_t index);
@@ -107,6 +117,7 @@ class Scene {
   std::size_t firstOfKind_[3] = {kNoItem, kNoItem, kNoItem};
   std::size_t lastOfKind_[3] = {kNoItem, kNoItem, kNoItem};
   std::size_t countOfKind_[4] = {0, 0, 0, 0};
+  SceneTiming timing_;
 };
 
 }  // namespace hostsim

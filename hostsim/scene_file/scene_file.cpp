@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -107,6 +109,30 @@ std::optional<std::uint32_t> ParsePositive(std::string_view token) {
   return value;
 }
 
+// Frame numbers may be negative; far beyond any animation's length is not one.
+std::optional<std::int64_t> ParseFrame(std::string_view token) {
+  std::int64_t value = 0;
+  const char* end = token.data() + token.size();
+  const auto [stop, error] = std::from_chars(token.data(), end, value);
+  if (error != std::errc() || stop != end || value < -1000000000 || value > 1000000000) return std::nullopt;
+  return value;
+}
+
+std::optional<double> ParseRate(std::string_view token) {
+  double value = 0;
+  const char* end = token.data() + token.size();
+  const auto [stop, error] = std::from_chars(token.data(), end, value, std::chars_format::fixed);
+  if (error != std::errc() || stop != end || !std::isfinite(value) || value <= 0) return std::nullopt;
+  return value;
+}
+
+// The shortest text that reads back as the same number: 30 for 30.000000.
+std::string RateText(double value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : std::to_string(value);
+}
+
 enum class ParentForm { None, Id, ObjectPosition, BonePosition };
 
 struct ParentRef {
@@ -174,6 +200,10 @@ class Reader {
   void SetParentLine(ParentRef ref, std::string_view keyword);
   void ShowCamera(Fields& fields);
   void Plugin(Fields& fields);
+  void FirstFrame(Fields& fields) { FrameLine(fields, timing_.firstFrame, "FirstFrame"); }
+  void LastFrame(Fields& fields) { FrameLine(fields, timing_.lastFrame, "LastFrame"); }
+  void FrameLine(Fields& fields, std::optional<std::int64_t>& frame, std::string_view keyword);
+  void FramesPerSecond(Fields& fields);
 
   void NameLoadedObjects();
   void ResolveParents();
@@ -196,6 +226,7 @@ class Reader {
   std::vector<std::size_t> objects_;  // object-kind items in file order
   std::size_t countOfKind_[4] = {0, 0, 0, 0};
   std::unordered_map<std::uint32_t, std::size_t> byId_;
+  SceneTiming timing_;
 };
 
 const Reader::Keyword Reader::kKeywords[] = {
@@ -212,6 +243,9 @@ const Reader::Keyword Reader::kKeywords[] = {
     {"ParentObject", &Reader::ParentObject},
     {"ShowCamera", &Reader::ShowCamera},
     {"Plugin", &Reader::Plugin},
+    {"FirstFrame", &Reader::FirstFrame},
+    {"LastFrame", &Reader::LastFrame},
+    {"FramesPerSecond", &Reader::FramesPerSecond},
 };
 
 bool Reader::NextLine(std::string_view& line) {
@@ -425,6 +459,23 @@ void Reader::ShowCamera(Fields& /*fields*/) {
 
 void Reader::Plugin(Fields& /*fields*/) { pluginLine_ = lineNumber_; }
 
+void Reader::FrameLine(Fields& fields, std::optional<std::int64_t>& frame, std::string_view keyword) {
+  const std::string_view token = fields.Next();
+  frame = ParseFrame(token);
+  if (!frame)
+    Fail(lineNumber_,
+         "expected a frame number after '" + std::string(keyword) + "', found '" + std::string(token) + "'");
+  ExpectEnd(fields, keyword);
+}
+
+void Reader::FramesPerSecond(Fields& fields) {
+  const std::string_view token = fields.Next();
+  timing_.framesPerSecond = ParseRate(token);
+  if (!timing_.framesPerSecond)
+    Fail(lineNumber_, "expected a positive number after 'FramesPerSecond', found '" + std::string(token) + "'");
+  ExpectEnd(fields, "FramesPerSecond");
+}
+
 void Reader::NameLoadedObjects() {
   std::map<std::string, std::vector<std::uint32_t>> layersOfFile;
   for (const PendingItem& item : items_) {
@@ -557,10 +608,12 @@ Scene Reader::Build() {
       Fail(items_[index].parentLine.line, error.what());
     }
   }
+  scene.SetTiming(timing_);
   return scene;
 }
 
 Scene Reader::Read() {
+  offset_ = text_.size() - WithoutByteOrderMark(text_).size();
   ReadHeader();
   std::string_view line;
   while (NextLine(line)) ReadLine(line);
@@ -612,6 +665,11 @@ SceneFileError::SceneFileError(const std::string& fileName, int lineNumber, cons
       file(fileName),
       line(lineNumber),
       message(text) {}
+
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  return text.substr(0, kMark.size()) == kMark ? text.substr(kMark.size()) : text;
+}
 
 Scene ReadSceneText(std::string_view text, const std::string& fileName, const SceneFileOptions& options) {
   return Reader(text, fileName, options).Read();
@@ -719,7 +777,11 @@ std::string WriteSceneText(const Scene& scene, const SceneFileOptions& options, 
     if (std::find(layers.begin(), layers.end(), layer) == layers.end()) layers.push_back(layer);
   }
 
-  std::string out = "LWSC\n5\n\nFirstFrame 1\nLastFrame 60\nFramesPerSecond 30\n";
+  // The host's own defaults for a new scene where the source said nothing.
+  const SceneTiming& timing = scene.timing();
+  std::string out = "LWSC\n5\n\nFirstFrame " + std::to_string(timing.firstFrame.value_or(1)) + "\nLastFrame " +
+                    std::to_string(timing.lastFrame.value_or(60)) + "\nFramesPerSecond " +
+                    RateText(timing.framesPerSecond.value_or(30)) + "\n";
   for (std::size_t index = scene.FirstOfKind(Kind::Object); index != kNoItem; index = scene.At(index).nextOfKind) {
     const Item& item = scene.At(index);
     CheckWritable(item);
