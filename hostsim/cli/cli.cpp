@@ -1,7 +1,10 @@
 #include "hostsim/cli/cli.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <iterator>
 
 #include "hostsim/cli/cli_run.h"
 #include "hostsim/cli/cli_support.h"
@@ -30,6 +33,21 @@ std::string Counts(const Scene& scene) {
          count(nulls, "null", "nulls") + ", " + count(scene.CountOfKind(Kind::Bone), "bone", "bones") + ", " +
          count(scene.CountOfKind(Kind::Light), "light", "lights") + ", " +
          count(scene.CountOfKind(Kind::Camera), "camera", "cameras");
+}
+
+// Errors name the system's reason: a missing folder and a full disk want
+// different fixes.
+void WriteFile(const std::string& path, const std::string& text) {
+  const auto fail = [&path](int error) { return CliError("cannot write " + path + ": " + std::strerror(error)); };
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) throw fail(errno);
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int writeError = errno;
+  if (!written) {
+    std::fclose(file);
+    throw fail(writeError);
+  }
+  if (std::fclose(file) != 0) throw fail(errno);
 }
 
 int ListSubcommand(const std::vector<std::string>& arguments, Console& console) {
@@ -96,10 +114,7 @@ int SaveSubcommand(const std::vector<std::string>& arguments, Console& console) 
     console.out << text;
     return kExitDone;
   }
-  std::ofstream file(output, std::ios::binary);
-  file << text;
-  file.close();
-  if (!file) throw CliError("cannot write '" + output + "'");
+  WriteFile(output, text);
   return kExitDone;
 }
 
@@ -118,7 +133,7 @@ const Subcommand kSubcommands[] = {
 };
 
 void PrintUsage(std::ostream& out) {
-  out << "usage: hostsim SUBCOMMAND [options]   (hostsim SUBCOMMAND --help for its options)\n\n"
+  out << "usage: hostsim SUBCOMMAND [options]   (hostsim help SUBCOMMAND for its options)\n\n"
          "A stand-in for the host: it loads the selection module's file, answers its service\n"
          "lookups on a scene, runs its commands and shows every command line they send.\n\n";
   for (const Subcommand& subcommand : kSubcommands) {
@@ -129,6 +144,35 @@ void PrintUsage(std::ostream& out) {
   out << "\nExample: hostsim run QZ_Sel_Child --select Controls\n";
 }
 
+std::vector<std::string> SubcommandNames() {
+  std::vector<std::string> names;
+  for (const Subcommand& subcommand : kSubcommands) names.emplace_back(subcommand.name);
+  return names;
+}
+
+const Subcommand& FindSubcommand(const std::string& name) {
+  for (const Subcommand& subcommand : kSubcommands) {
+    if (name == subcommand.name) return subcommand;
+  }
+  throw UnknownChoice("subcommand", name, SubcommandNames());
+}
+
+int Dispatch(const std::string& name, const std::vector<std::string>& arguments, Console& console) {
+  if (name == "--help" || name == "-h") {
+    PrintUsage(console.out);
+    return kExitDone;
+  }
+  if (name == "help") {
+    if (arguments.empty()) {
+      PrintUsage(console.out);
+      return kExitDone;
+    }
+    if (arguments.size() > 1) throw CliError("unexpected argument '" + arguments[1] + "' (hostsim help SUBCOMMAND)");
+    return FindSubcommand(arguments[0]).run({"--help"}, console);
+  }
+  return FindSubcommand(name).run(arguments, console);
+}
+
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, Console& console) {
@@ -137,23 +181,14 @@ int RunCommandLine(const std::vector<std::string>& arguments, Console& console) 
     return kExitUsage;
   }
   const std::string& name = arguments[0];
-  if (name == "--help" || name == "-h" || name == "help") {
-    PrintUsage(console.out);
-    return kExitDone;
+  const bool known = name == "help" || std::any_of(std::begin(kSubcommands), std::end(kSubcommands),
+                                                   [&name](const Subcommand& s) { return name == s.name; });
+  try {
+    return Dispatch(name, std::vector<std::string>(arguments.begin() + 1, arguments.end()), console);
+  } catch (const CliError& error) {
+    console.err << "hostsim" << (known ? " " + name : std::string()) << ": " << error.what() << "\n";
+    return error.status;
   }
-  for (const Subcommand& subcommand : kSubcommands) {
-    if (name != subcommand.name) continue;
-    try {
-      return subcommand.run(std::vector<std::string>(arguments.begin() + 1, arguments.end()), console);
-    } catch (const CliError& error) {
-      console.err << "hostsim " << name << ": " << error.what() << "\n";
-      return error.status;
-    }
-  }
-  std::vector<std::string> valid;
-  for (const Subcommand& subcommand : kSubcommands) valid.emplace_back(subcommand.name);
-  console.err << "hostsim: unknown subcommand '" << name << "' (valid: " << JoinedChoices(valid) << ")\n";
-  return kExitUsage;
 }
 
 }  // namespace hostsim

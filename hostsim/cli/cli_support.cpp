@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <ostream>
+#include <random>
 
 #include "hostsim/cli/tree_view.h"
 #include "hostsim/scene/examples.h"
@@ -22,20 +24,27 @@ namespace {
 
 bool IsOption(const std::string& argument) { return argument.size() > 2 && argument.compare(0, 2, "--") == 0; }
 
+constexpr char kEndOfOptions[] = "--";
+
+// Optimal string alignment: insertions, deletions, substitutions and swaps of
+// neighbours, the slips a typing hand makes.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
+  std::vector<std::size_t> twoAbove(b.size() + 1), above(b.size() + 1), row(b.size() + 1);
   for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
   for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
+    twoAbove.swap(above);
+    above.swap(row);
     row[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
+      row[j] = std::min({above[j] + 1, row[j - 1] + 1, above[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        row[j] = std::min(row[j], twoAbove[j - 2] + 1);
     }
   }
   return row[b.size()];
 }
+
+}  // namespace
 
 std::string Lower(std::string_view text) {
   std::string lowered(text);
@@ -43,7 +52,44 @@ std::string Lower(std::string_view text) {
   return lowered;
 }
 
-}  // namespace
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return a.size() == b.size() && Lower(a) == Lower(b); }
+
+std::vector<std::string> Closest(std::string_view text, const std::vector<std::string>& choices) {
+  // Long words cost a distance matrix each; nobody mistypes a word that long.
+  constexpr std::size_t kLongest = 64;
+  constexpr std::size_t kMostShown = 3;
+  const std::string lowered = Lower(text);
+  std::size_t best = static_cast<std::size_t>(-1);
+  std::vector<std::string> closest;
+  for (const std::string& choice : choices) {
+    if (lowered.size() > kLongest || choice.size() > kLongest) continue;
+    const std::size_t distance = EditDistance(lowered, Lower(choice));
+    if (distance > std::max<std::size_t>(1, choice.size() / 4) || distance > best) continue;
+    if (distance < best) closest.clear();
+    best = distance;
+    if (closest.size() < kMostShown) closest.push_back(choice);
+  }
+  return closest;
+}
+
+std::string DidYouMean(std::string_view text, const std::vector<std::string>& choices) {
+  std::vector<std::string> quoted;
+  for (const std::string& choice : Closest(text, choices)) quoted.push_back("'" + choice + "'");
+  return quoted.empty() ? "" : "; did you mean " + JoinedChoices(quoted) + "?";
+}
+
+CliError UnknownChoice(const std::string& what, std::string_view text, const std::vector<std::string>& choices) {
+  return CliError("unknown " + what + " '" + std::string(text) + "'" + DidYouMean(text, choices) +
+                  " (valid: " + JoinedChoices(choices) + ")");
+}
+
+std::string ChooseIgnoringCase(const std::string& what, std::string_view text,
+                               const std::vector<std::string>& choices) {
+  for (const std::string& choice : choices) {
+    if (EqualsIgnoringCase(choice, text)) return choice;
+  }
+  throw UnknownChoice(what, text, choices);
+}
 
 std::string Options::Value(std::string_view name, const std::string& fallback) const {
   const auto found = values.find(name);
@@ -62,16 +108,22 @@ std::string JoinedChoices(const std::vector<std::string>& choices) {
 }
 
 bool WantsHelp(const std::vector<std::string>& arguments) {
-  return std::any_of(arguments.begin(), arguments.end(),
+  const auto end = std::find(arguments.begin(), arguments.end(), kEndOfOptions);
+  return std::any_of(arguments.begin(), end,
                      [](const std::string& argument) { return argument == "--help" || argument == "-h"; });
 }
 
 Options ParseOptions(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
                      std::size_t maxPositional) {
   Options options;
+  bool optionsEnded = false;
   for (std::size_t at = 0; at < arguments.size(); ++at) {
     const std::string& argument = arguments[at];
-    if (!IsOption(argument)) {
+    if (!optionsEnded && argument == kEndOfOptions) {
+      optionsEnded = true;
+      continue;
+    }
+    if (optionsEnded || !IsOption(argument)) {
       if (options.positional.size() >= maxPositional)
         throw CliError("unexpected argument '" + argument + "'" +
                        (maxPositional == 0 ? std::string(" (this command takes options only)") : std::string()));
@@ -84,7 +136,7 @@ Options ParseOptions(const std::vector<std::string>& arguments, const std::vecto
     if (spec == specs.end()) {
       std::vector<std::string> valid;
       for (const OptionSpec& s : specs) valid.emplace_back(s.name);
-      throw CliError("unknown option '" + name + "' (valid: " + JoinedChoices(valid) + ")");
+      throw UnknownChoice("option", name, valid);
     }
     std::vector<std::string>& values = options.values[name];
     if (spec->value.empty()) {
@@ -96,12 +148,11 @@ Options ParseOptions(const std::vector<std::string>& arguments, const std::vecto
       continue;
     }
     const std::size_t before = values.size();
-    while (at + 1 < arguments.size() && !IsOption(arguments[at + 1])) {
+    while (at + 1 < arguments.size() && !IsOption(arguments[at + 1]) && arguments[at + 1] != kEndOfOptions) {
       values.push_back(arguments[++at]);
       if (!spec->many) break;
     }
-    if (values.size() == before && !spec->many)
-      throw CliError("option " + name + " needs a value (" + std::string(spec->value) + ")");
+    if (values.size() == before) throw CliError("option " + name + " needs a value (" + std::string(spec->value) + ")");
   }
   return options;
 }
@@ -122,12 +173,14 @@ int PrintHelp(const HelpText& text, std::ostream& out) {
 }
 
 bool UseColor(const Options& options, const Console& console) {
-  const std::string when = options.Value("--color", "auto");
+  const std::string when = ChooseIgnoringCase("--color", options.Value("--color", "auto"), {"auto", "always", "never"});
   if (when == "always") return true;
   if (when == "never") return false;
-  if (when != "auto") throw CliError("unknown --color '" + when + "' (valid: auto, always, never)");
+  // The conventions terminals and their users share for "no colour, please".
   const char* noColor = std::getenv("NO_COLOR");
-  return console.outIsTerminal && (noColor == nullptr || *noColor == '\0');
+  const char* term = std::getenv("TERM");
+  return console.outIsTerminal && (noColor == nullptr || *noColor == '\0') &&
+         (term == nullptr || std::string_view(term) != "dumb");
 }
 
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
@@ -143,6 +196,32 @@ std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
   } catch (const LoadError& error) {
     throw CliError(error.what());
   }
+}
+
+FreshModuleCopy::FreshModuleCopy(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path original(path);
+  // A name of its own: a host loading the same path again gets the module
+  // already loaded, with all it remembers.
+  static std::random_device random;
+  const fs::path copy =
+      fs::temp_directory_path(error) / ("hostsim_fresh_" + std::to_string(random()) + original.extension().string());
+  if (!error) fs::copy_file(original, copy, fs::copy_options::overwrite_existing, error);
+  if (error) throw CliError("cannot copy " + path + " to load it afresh: " + error.message());
+  copy_ = copy.string();
+  try {
+    module_ = ModuleLibrary::Open(copy_);
+  } catch (const LoadError& loadError) {
+    fs::remove(copy, error);
+    throw CliError(loadError.what());
+  }
+}
+
+FreshModuleCopy::~FreshModuleCopy() {
+  module_.reset();
+  std::error_code ignored;
+  std::filesystem::remove(copy_, ignored);
 }
 
 LoadedScene LoadScene(const Options& options) {

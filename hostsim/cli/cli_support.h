@@ -44,9 +44,11 @@ struct Options {
   std::vector<std::string> All(std::string_view name) const;
 };
 
-// Throws CliError naming the unknown option and the valid ones.
+// Throws CliError naming the unknown option and the valid ones. "--" ends
+// the options: every argument after it is positional.
 Options ParseOptions(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
                      std::size_t maxPositional);
+// --help or -h before any "--".
 bool WantsHelp(const std::vector<std::string>& arguments);
 
 struct HelpText {
@@ -64,6 +66,22 @@ extern const OptionSpec kModuleOption, kSceneOption, kContentOption, kColorOptio
 
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options);
 
+// A private copy of a module file, loaded on its own, so that what the module
+// remembers between runs starts as a newly loaded module's does. The copy is
+// unloaded and removed again at the end.
+class FreshModuleCopy {
+ public:
+  explicit FreshModuleCopy(const std::string& path);  // throws CliError
+  ~FreshModuleCopy();
+  FreshModuleCopy(const FreshModuleCopy&) = delete;
+  FreshModuleCopy& operator=(const FreshModuleCopy&) = delete;
+  const ModuleLibrary& module() const { return *module_; }
+
+ private:
+  std::string copy_;
+  std::unique_ptr<ModuleLibrary> module_;
+};
+
 struct LoadedScene {
   Scene scene;
   std::string label;  // the file as the user named it, or the bundled demo
@@ -74,6 +92,22 @@ LoadedScene LoadScene(const Options& options);
 std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::string& sceneLabel);
 
 std::string JoinedChoices(const std::vector<std::string>& choices);
+
+std::string Lower(std::string_view text);  // ASCII letters only
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+// The choices a mistyped `text` most likely meant, closest first: those
+// equal but for case, else those a few edits away (a quarter of the length,
+// at least one; a swap of two neighbours counts as one edit). Empty when
+// nothing is that close.
+std::vector<std::string> Closest(std::string_view text, const std::vector<std::string>& choices);
+// "; did you mean 'a'?" for what Closest finds, or "".
+std::string DidYouMean(std::string_view text, const std::vector<std::string>& choices);
+// "unknown WHAT 'TEXT'; did you mean ...? (valid: ...)", the one form every
+// unknown word on the command line is reported in.
+CliError UnknownChoice(const std::string& what, std::string_view text, const std::vector<std::string>& choices);
+// The choice `text` names, ignoring case; throws UnknownChoice otherwise.
+std::string ChooseIgnoringCase(const std::string& what, std::string_view text, const std::vector<std::string>& choices);
 
 }  // namespace hostsim
 

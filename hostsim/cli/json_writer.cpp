@@ -7,18 +7,57 @@ namespace hostsim {
 namespace {
 
 // Length of the valid UTF-8 sequence at text[at], or 0 when it is not one.
+// Overlong forms, surrogates and code points past U+10FFFF are not valid:
+// strict parsers reject them.
 std::size_t Utf8Length(std::string_view text, std::size_t at) {
   const auto byte = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
   const unsigned char lead = byte(at);
   std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 && lead < 0xE0 ? 2 : 0;
   if (length == 0 || at + length > text.size()) return 0;
-  for (std::size_t next = 1; next < length; ++next) {
+  // The second byte's range narrows where the lead alone would allow too much.
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead == 0xE0) low = 0xA0;
+  if (lead == 0xED) high = 0x9F;
+  if (lead == 0xF0) low = 0x90;
+  if (lead == 0xF4) high = 0x8F;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (std::size_t next = 2; next < length; ++next) {
     if ((byte(at + next) & 0xC0) != 0x80) return 0;
   }
   return length;
 }
 
 }  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) {
+      ++at;
+      continue;
+    }
+    const std::size_t length = Utf8Length(text, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+std::string HexBytes(std::string_view bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0xF];
+  }
+  return hex;
+}
+
+void JsonWriter::NamedBytes(std::string_view key, std::string_view text) {
+  Key(key).String(text);
+  if (!IsValidUtf8(text)) Key(std::string(key) + "Bytes").String(HexBytes(text));
+}
 
 void JsonWriter::BeforeValue() {
   if (afterKey_) {

@@ -10,6 +10,7 @@ namespace {
 
 constexpr char kGreen[] = "\033[1;32m";
 constexpr char kRed[] = "\033[31m";
+constexpr char kYellow[] = "\033[33m";
 constexpr char kBold[] = "\033[1m";
 constexpr char kDim[] = "\033[2m";
 constexpr char kReset[] = "\033[0m";
@@ -66,21 +67,38 @@ std::string IdText(std::uint32_t id) {
 }
 
 std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const TreeStyle& style) {
-  std::unordered_map<std::uint32_t, std::size_t> before, after;
-  if (marks != nullptr) {
-    before = Places(marks->before);
-    after = Places(marks->after);
+  if (marks == nullptr) return RenderTree(scene, std::vector<MarkColumn>(), style);
+  return RenderTree(scene, {{"before", marks->before}, {"after", marks->after}}, style);
+}
+
+std::string RenderTree(const Scene& scene, const std::vector<MarkColumn>& columns, const TreeStyle& style) {
+  std::vector<std::unordered_map<std::uint32_t, std::size_t>> places;
+  std::string out;
+  for (const MarkColumn& column : columns) {
+    places.push_back(Places(column.selection));
+    out += (out.empty() ? "" : " ") + column.title;
   }
-  std::string out = marks != nullptr ? "before after  " : "";
+  const bool compared = columns.size() > 2;
+  if (!columns.empty()) out += compared ? "   " : "  ";
   out += "id        kind    item\n";
   if (scene.size() == 0) out += "(the scene is empty)\n";
   WalkTree(scene, [&](const Item& item, int depth) {
     std::string row;
     const char* colour = nullptr;
-    if (marks != nullptr) {
-      const std::string was = Place(before, item.id), is = Place(after, item.id);
-      row += PadLeft(was, 6) + " " + PadLeft(is, 5) + "  ";
-      if (is != "-")
+    if (!columns.empty()) {
+      std::vector<std::string> marks;
+      for (std::size_t column = 0; column < columns.size(); ++column) {
+        marks.push_back(Place(places[column], item.id));
+        row += (column == 0 ? "" : " ") + PadLeft(marks.back(), columns[column].title.size());
+      }
+      const std::string& was = marks[0];
+      const std::string& is = marks.size() > 1 ? marks[1] : was;
+      bool disagree = false;
+      for (std::size_t column = 2; column < marks.size(); ++column) disagree |= marks[column] != is;
+      row += !compared ? "  " : disagree ? " * " : "   ";
+      if (disagree)
+        colour = kYellow;
+      else if (is != "-")
         colour = was == "-" ? kGreen : kBold;
       else if (was != "-")
         colour = kRed;
@@ -107,18 +125,17 @@ void WriteItemsJson(JsonWriter& json, const Scene& scene, const SelectionMarks* 
     json.BeginObject();
     json.Key("id").String(IdText(item.id));
     json.Key("kind").String(KindLabel(item));
-    json.Key("name").String(item.name);
+    json.NamedBytes("name", item.name);
     json.Key("depth").Number(depth);
     json.Key("parent");
     if (item.parent == kNoItem)
       json.Null();
     else
       json.String(IdText(scene.At(item.parent).id));
-    json.Key("file");
     if (item.fileName.empty())
-      json.Null();
+      json.Key("file").Null();
     else
-      json.String(item.fileName);
+      json.NamedBytes("file", item.fileName);
     if (marks != nullptr) {
       for (const auto& [key, places] : {std::pair{"before", &before}, std::pair{"after", &after}}) {
         json.Key(key);
