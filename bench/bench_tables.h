@@ -17,6 +17,9 @@
 
 namespace qzbench {
 
+using hostsim::Pick;
+using hostsim::Shape;
+
 struct CommandTraits {
   const char* name;
   bool readsSelection;  // the scene-wide commands run once per scene

@@ -32,8 +32,8 @@ using hostsim::Host;
 using hostsim::UpdateMode;
 using qzbench::BenchCase;
 using qzbench::CommandTraits;
-using qzbench::Pick;
-using qzbench::Shape;
+using hostsim::Pick;
+using hostsim::Shape;
 
 constexpr std::size_t kSizes[] = {1000, 10000, 100000, 1000000};
 constexpr double kSecondsPerCase = 0.15;
@@ -64,7 +64,7 @@ Stage g_stage;
 Host& StageFor(Shape shape, std::size_t size) {
   if (g_stage.host == nullptr || g_stage.shape != shape || g_stage.size != size) {
     g_stage.host.reset();
-    g_stage.host = std::make_unique<Host>(qzbench::MakeScene(shape, size));
+    g_stage.host = std::make_unique<Host>(hostsim::MakeScene(shape, size));
     g_stage.host->SetRecordLines(false);
     // Moving the whole list at every line would time the host's copying, not the command.
     g_stage.host->SetLiveList(hostsim::LiveList::GrowsInPlace);
@@ -72,7 +72,7 @@ Host& StageFor(Shape shape, std::size_t size) {
     g_stage.shape = shape;
     g_stage.size = size;
     for (const Pick pick : {Pick::One, Pick::OnePercent, Pick::All, Pick::None})
-      g_stage.selections[static_cast<int>(pick)] = qzbench::PickSelection(g_stage.host->scene(), pick);
+      g_stage.selections[static_cast<int>(pick)] = hostsim::PickSelection(g_stage.host->scene(), pick);
   }
   return *g_stage.host;
 }
@@ -173,7 +173,7 @@ std::vector<Variant> VariantsOf(const CommandTraits& command) {
   } else if (!command.readsSelection) {
     variants.push_back({Pick::One, nullptr});
   } else {
-    for (const Pick pick : qzbench::kPicks) variants.push_back({pick, nullptr});
+    for (const Pick pick : hostsim::kPicks) variants.push_back({pick, nullptr});
     // Its start alone, taken off the others' time per item: a walk of ten
     // items would otherwise be judged mostly by its service lookups.
     variants.push_back({Pick::None, nullptr});
@@ -225,7 +225,7 @@ int RunBenchmarks(int argc, char** argv) {
   std::map<std::string, const BenchCase*> previous;
   std::vector<std::unique_ptr<BenchCase>> planned;  // planned for the budget only, not run
   std::vector<std::string> stopped;
-  for (const Shape shape : qzbench::kShapes) {
+  for (const Shape shape : hostsim::kShapes) {
     for (const std::size_t size : kSizes) {
       if (size > options.maxSize) continue;
       for (const CommandTraits& command : qzbench::kBenchCommands) {

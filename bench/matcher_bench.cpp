@@ -52,7 +52,7 @@ const char* const kPatterns[] = {
 constexpr std::size_t kNameCount = 100000;
 
 const std::vector<std::string>& Names() {
-  static const std::vector<std::string> names = qzbench::RealisticNames(kNameCount);
+  static const std::vector<std::string> names = hostsim::RealisticNames(kNameCount);
   return names;
 }
 

@@ -45,7 +45,7 @@ constexpr bool kMemoryMeasurable = true;
 
 using hostsim::Host;
 using hostsim::UpdateMode;
-using qzbench::Pick;
+using hostsim::Pick;
 
 struct Options {
   std::uint64_t activations = 110000;
@@ -165,13 +165,13 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  Host host(qzbench::MakeScene(qzbench::Shape::Mixed, options.sceneSize));
+  Host host(hostsim::MakeScene(hostsim::Shape::Mixed, options.sceneSize));
   // A real host forgets a panel once it is destroyed; this one would keep
   // every run's panel to catch stale handles, which is growth of its own.
   host.panels().SetKeepPanels(false);
   std::vector<std::uint32_t> selections[3];
-  for (const Pick pick : qzbench::kPicks)
-    selections[static_cast<int>(pick)] = qzbench::PickSelection(host.scene(), pick);
+  for (const Pick pick : hostsim::kPicks)
+    selections[static_cast<int>(pick)] = hostsim::PickSelection(host.scene(), pick);
   std::vector<SoakCase> cases = MakeCases(*module);
 
   // Memory is compared from the point where every case has run several times.
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
       if (changed++ < 10)
         std::printf("changed: %s%s%s, %s selection, %s, at activation %llu\n", soakCase.command->name.c_str(),
                     soakCase.search != nullptr ? " " : "", soakCase.search != nullptr ? soakCase.search->pattern : "",
-                    qzbench::PickName(soakCase.pick), hostsim::UpdateModeName(soakCase.mode),
+                    hostsim::PickName(soakCase.pick), hostsim::UpdateModeName(soakCase.mode),
                     static_cast<unsigned long long>(activation));
     }
     const std::uint64_t done = activation + 1;

@@ -11,8 +11,8 @@
 namespace {
 
 using hostsim::Kind;
-using qzbench::Pick;
-using qzbench::Shape;
+using hostsim::Pick;
+using hostsim::Shape;
 
 struct Outline {
   std::size_t depth = 0;         // levels, top-level items being level 1
@@ -52,8 +52,8 @@ const ShapeCase kShapes[] = {
 
 TEST(SceneShapes, EachShapeHasItsSizeDepthAndKinds) {
   for (const ShapeCase& c : kShapes) {
-    SCOPED_TRACE(std::string(qzbench::ShapeName(c.shape)) + " " + std::to_string(c.size));
-    const hostsim::Scene scene = qzbench::MakeScene(c.shape, c.size);
+    SCOPED_TRACE(std::string(hostsim::ShapeName(c.shape)) + " " + std::to_string(c.size));
+    const hostsim::Scene scene = hostsim::MakeScene(c.shape, c.size);
     ASSERT_EQ(scene.size(), c.size);
     const Outline outline = OutlineOf(scene);
     EXPECT_EQ(outline.depth, c.depth);
@@ -66,17 +66,17 @@ TEST(SceneShapes, EachShapeHasItsSizeDepthAndKinds) {
 }
 
 TEST(SceneShapes, SelectionsTakeTheMiddleEveryHundredthOrEveryItem) {
-  const hostsim::Scene scene = qzbench::MakeScene(Shape::Balanced, 1050);
-  const std::vector<std::uint32_t> one = qzbench::PickSelection(scene, Pick::One);
-  const std::vector<std::uint32_t> percent = qzbench::PickSelection(scene, Pick::OnePercent);
-  const std::vector<std::uint32_t> all = qzbench::PickSelection(scene, Pick::All);
+  const hostsim::Scene scene = hostsim::MakeScene(Shape::Balanced, 1050);
+  const std::vector<std::uint32_t> one = hostsim::PickSelection(scene, Pick::One);
+  const std::vector<std::uint32_t> percent = hostsim::PickSelection(scene, Pick::OnePercent);
+  const std::vector<std::uint32_t> all = hostsim::PickSelection(scene, Pick::All);
   EXPECT_EQ(one, std::vector<std::uint32_t>{0x10000000u + 525});
   ASSERT_EQ(percent.size(), 11u);
   EXPECT_EQ(percent.front(), 0x10000000u);
   EXPECT_EQ(percent.back(), 0x10000000u + 1000);
   ASSERT_EQ(all.size(), 1050u);
   EXPECT_EQ(all.front(), 0x10000000u);
-  EXPECT_TRUE(qzbench::PickSelection(hostsim::Scene(), Pick::All).empty());
+  EXPECT_TRUE(hostsim::PickSelection(hostsim::Scene(), Pick::All).empty());
 }
 
 }  // namespace

@@ -12,12 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "hostsim/validate/validate.h"
+
 namespace hostsim {
 
 struct Console {
   std::ostream& out;
   std::ostream& err;
-  bool outIsTerminal = false;  // colour is used only there, unless asked for
+  bool outIsTerminal = false;               // colour is used only there, unless asked for
+  StepListener* validationSteps = nullptr;  // told each run validate makes, for a crash report
 };
 
 // `arguments` excludes the program name.

@@ -9,6 +9,8 @@
 
 #include "hostsim/cli/tree_view.h"
 #include "hostsim/scene/examples.h"
+#include "hostsim/scene/text.h"
+#include "hostsim/scene_file/demo_scene.h"
 #include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
@@ -46,24 +48,20 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string Lower(std::string_view text) {
-  std::string lowered(text);
-  for (char& c : lowered) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return lowered;
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && Lowered(a) == Lowered(b);
 }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return a.size() == b.size() && Lower(a) == Lower(b); }
 
 std::vector<std::string> Closest(std::string_view text, const std::vector<std::string>& choices) {
   // Long words cost a distance matrix each; nobody mistypes a word that long.
   constexpr std::size_t kLongest = 64;
   constexpr std::size_t kMostShown = 3;
-  const std::string lowered = Lower(text);
+  const std::string lowered = Lowered(text);
   std::size_t best = static_cast<std::size_t>(-1);
   std::vector<std::string> closest;
   for (const std::string& choice : choices) {
     if (lowered.size() > kLongest || choice.size() > kLongest) continue;
-    const std::size_t distance = EditDistance(lowered, Lower(choice));
+    const std::size_t distance = EditDistance(lowered, Lowered(choice));
     if (distance > std::max<std::size_t>(1, choice.size() / 4) || distance > best) continue;
     if (distance < best) closest.clear();
     best = distance;
@@ -232,8 +230,7 @@ LoadedScene LoadScene(const Options& options) {
                         content.compare(0, 2, "\\\\") == 0;
   if (!absolute) throw CliError("--content '" + content + "' is not an absolute Windows path such as D:\\Content");
   try {
-    if (!options.Has("--scene"))
-      return {ReadSceneText(DemoSceneText(), kDemoSceneName, fileOptions), std::string(kDemoSceneName) + " (bundled)"};
+    if (!options.Has("--scene")) return {DemoScene(fileOptions), std::string(kDemoSceneName) + " (bundled)"};
     const std::string path = options.Value("--scene");
     return {ReadSceneFile(path, fileOptions), path};
   } catch (const SceneFileError& error) {
@@ -261,11 +258,11 @@ std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::
     if (scene.Contains(id)) return id;
   }
   std::vector<std::string> close;
-  const std::string lowered = Lower(text);
+  const std::string lowered = Lowered(text);
   for (const Item& item : scene.items()) {
     if (item.id == 0 || item.name.empty() || close.size() >= 5) continue;
-    const bool alike = Lower(item.name) == lowered ||
-                       (item.name.size() < 64 && text.size() < 64 && EditDistance(Lower(item.name), lowered) <= 2);
+    const bool alike = Lowered(item.name) == lowered ||
+                       (item.name.size() < 64 && text.size() < 64 && EditDistance(Lowered(item.name), lowered) <= 2);
     if (alike && std::find(close.begin(), close.end(), "'" + item.name + "'") == close.end())
       close.push_back("'" + item.name + "'");
   }

@@ -93,7 +93,6 @@ std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::
 
 std::string JoinedChoices(const std::vector<std::string>& choices);
 
-std::string Lower(std::string_view text);  // ASCII letters only
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 // The choices a mistyped `text` most likely meant, closest first: those

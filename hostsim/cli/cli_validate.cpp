@@ -122,6 +122,7 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
   const bool color = UseColor(options, console);
   ValidateOptions validate;
   validate.modulePath = options.positional[0];
+  validate.steps = console.validationSteps;
   if (std::FILE* probe = std::fopen(validate.modulePath.c_str(), "rb"))
     std::fclose(probe);
   else

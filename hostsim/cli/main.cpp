@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "hostsim/cli/cli.h"
-#include "hostsim/validate/validate.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -19,15 +18,24 @@
 
 namespace {
 
+// What validate is running; a crash handler can reach nothing but static
+// memory, so the step is copied here, always terminated.
+char g_step[512] = "";
+
+class CrashReport : public hostsim::StepListener {
+ public:
+  void Starting(const std::string& step) override { std::snprintf(g_step, sizeof g_step, "%s", step.c_str()); }
+  void Finished() override { g_step[0] = '\0'; }
+};
+
 // A module that crashes takes hostsim with it; say where it happened rather
 // than leave a bare signal behind.
 void ReportCrash() {
-  const char* step = hostsim::CurrentValidationStep();
   const char* prefix = "hostsim: the module crashed";
   std::fputs(prefix, stderr);
-  if (*step != '\0') {
+  if (g_step[0] != '\0') {
     std::fputs(" during ", stderr);
-    std::fputs(step, stderr);
+    std::fputs(g_step, stderr);
   }
   std::fputs("\n", stderr);
   std::fflush(stderr);
@@ -67,7 +75,8 @@ int main(int argc, char** argv) {
 #endif
   InstallCrashReport();
   std::ios::sync_with_stdio(true);
-  hostsim::Console console{std::cout, std::cerr, IsTerminal()};
+  CrashReport crashReport;
+  hostsim::Console console{std::cout, std::cerr, IsTerminal(), &crashReport};
   const int status = hostsim::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), console);
   std::cout.flush();
   return status;

@@ -1,10 +1,9 @@
 #include "hostsim/host/panel.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
-#include "hostsim/host/host.h"
+#include "hostsim/scene/text.h"
 
 namespace hostsim {
 
@@ -82,13 +81,9 @@ const AttributeCode* FindCode(const Codes& codes, int code) {
   return nullptr;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+PanelHost* g_running = nullptr;
 
-std::string KeyName(std::uint32_t key) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(key));
-  return text;
-}
+std::string KeyName(std::uint32_t key) { return "0x" + Hex(key); }
 
 // As a person names the key: "4", "tab", "enter"; others by code.
 std::string KeyLabel(std::uint32_t key) {
@@ -104,7 +99,7 @@ std::int32_t ReadWord(const ControlDescriptor* descriptor, int offset) {
   return word;
 }
 
-PanelHost& Panels(const char* what) { return Host::Calling(what).panels(); }
+PanelHost& Panels(const char* what) { return PanelHost::Running(what); }
 
 // ---- The record functions -------------------------------------------------
 
@@ -174,7 +169,7 @@ PanelUser& PanelUser::Dismisses() {
   return *this;
 }
 
-PanelHost::PanelHost(Host& host) : host_(host) {
+PanelHost::PanelHost(ProtocolErrors& errors) : errors_(errors) {
   record_.create = PanelCreate;
   record_.destroy = PanelDestroy;
   record_.open = PanelOpen;
@@ -183,7 +178,16 @@ PanelHost::PanelHost(Host& host) : host_(host) {
   record_.addControl = PanelAddControl;
 }
 
-PanelHost::~PanelHost() = default;
+PanelHost::~PanelHost() {
+  if (g_running == this) g_running = nullptr;
+}
+
+PanelHost& PanelHost::Running(const char* what) {
+  if (g_running == nullptr) AbortOutsideActivation(what);
+  return *g_running;
+}
+
+void PanelHost::BeginRun() { g_running = this; }
 
 std::vector<const PanelRecord*> PanelHost::panels() const {
   std::vector<const PanelRecord*> records;
@@ -193,9 +197,10 @@ std::vector<const PanelRecord*> PanelHost::panels() const {
 
 const PanelRecord* PanelHost::last() const { return panels_.empty() ? nullptr : &panels_.back()->data; }
 
-void PanelHost::Error(const std::string& error) { host_.ReportProtocolError("panel: " + error); }
+void PanelHost::Error(const std::string& error) { errors_.ReportProtocolError("panel: " + error); }
 
 void PanelHost::EndRun() {
+  g_running = nullptr;
   for (Panel* panel : createdThisRun_) {
     if (panel->state == Panel::State::Destroyed) continue;
     Error(Quoted(panel->data.title) + " was never destroyed");

@@ -5,8 +5,6 @@
 
 #include <string_view>
 
-#include "hostsim/scene/scene.h"
-
 namespace hostsim {
 
 constexpr char kDemoSceneName[] = "demo_rig.lws";
@@ -14,9 +12,6 @@ constexpr char kDemoTourName[] = "tour.txt";
 
 std::string_view DemoSceneText();
 std::string_view DemoTourText();
-
-// The demo scene as read with the default content directory.
-Scene DemoScene();
 
 }  // namespace hostsim
 

@@ -1,5 +1,7 @@
 #include "hostsim/scene/random_scene.h"
 
+#include "hostsim/scene/item_ids.h"
+
 namespace hostsim {
 
 namespace {
@@ -30,7 +32,7 @@ Scene RandomScene(std::uint64_t seed) {
   SplitMix64 random(seed);
   Scene scene;
   std::vector<std::uint32_t> items, objects;
-  std::uint32_t nextObject = 0x10000000u;
+  std::uint32_t nextObject = SerialId(Kind::Object, 0);
   const std::uint64_t count = 1 + random.Below(60);
   for (std::uint64_t made = 0; made < count; ++made) {
     const std::uint32_t parent = items.empty() || random.Chance(40) ? 0 : items[random.Below(items.size())];
@@ -43,7 +45,7 @@ Scene RandomScene(std::uint64_t seed) {
       spec.parent = parent;
       if (random.Chance(55)) {
         spec.name = Pick(random, kObjectNames);
-        spec.fileName = Scene::DefaultContentDirectory() + "\\Objects\\" + spec.name + ".lwo";
+        spec.fileName = Scene::DefaultObjectPath(spec.name);
         spec.pointCount = 1 + static_cast<int>(random.Below(5000));
       } else {
         spec.name = Pick(random, kNullNames);
@@ -54,7 +56,7 @@ Scene RandomScene(std::uint64_t seed) {
       const std::uint32_t owner = objects[random.Below(objects.size())];
       std::uint32_t boneParent = 0;  // under the owner
       const Item& ownerItem = scene.Get(owner);
-      if (ownerItem.boneCount >= 0xFFF) continue;
+      if (ownerItem.boneCount >= kMaxBonesPerObject) continue;
       if (ownerItem.lastBone != kNoItem && random.Chance(60))
         boneParent = scene.At(ownerItem.lastBone).id;
       else if (random.Chance(15))

@@ -1,22 +1,22 @@
 #include "hostsim/scene/scene.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include "hostsim/scene/item_ids.h"
+#include "hostsim/scene/text.h"
 
 namespace hostsim {
 
 namespace {
 
-constexpr std::uint32_t kKindBase[4] = {0x10000000u, 0x20000000u, 0x30000000u, 0x40000000u};
-
-// 0 for objects, 1 lights, 2 cameras; anything else has no serial numbering.
+// Which of the serial indexes holds a numbered id: 0 objects, 1 lights,
+// 2 cameras; anything else has no serial numbering.
 std::uint32_t SerialKind(std::uint32_t id) { return (id >> 28) - 1u; }
-std::uint32_t Serial(std::uint32_t id) { return id & 0x0FFFFFFFu; }
 
-std::string Hex(std::uint32_t id) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", id);
-  return text;
+ItemSpec SpecOf(Kind kind, std::string name, std::uint32_t parent) {
+  ItemSpec spec;
+  spec.kind = kind;
+  spec.name = std::move(name);
+  spec.parent = parent;
+  return spec;
 }
 
 }  // namespace
@@ -33,77 +33,42 @@ const char* KindName(Kind kind) {
 
 Scene::Scene() { items_.emplace_back(); }  // the root: id 0, parent of every top-level item
 
+std::string Scene::DefaultObjectPath(std::string_view name) {
+  return DefaultContentDirectory() + "\\Objects\\" + std::string(name) + ".lwo";
+}
+
 std::uint32_t Scene::AddObject(std::string name, std::uint32_t parent) {
-  ItemSpec spec;
-  spec.kind = Kind::Object;
-  spec.fileName = DefaultContentDirectory() + "\\Objects\\" + name + ".lwo";
-  spec.name = std::move(name);
-  spec.parent = parent;
+  ItemSpec spec = SpecOf(Kind::Object, std::move(name), parent);
+  spec.fileName = DefaultObjectPath(spec.name);
   spec.pointCount = 8;
   return Add(spec);
 }
 
 std::uint32_t Scene::AddNull(std::string name, std::uint32_t parent) {
-  ItemSpec spec;
-  spec.kind = Kind::Object;
-  spec.name = std::move(name);
-  spec.parent = parent;
-  return Add(spec);
+  return Add(SpecOf(Kind::Object, std::move(name), parent));
 }
 
 std::uint32_t Scene::AddLight(std::string name, std::uint32_t parent) {
-  ItemSpec spec;
-  spec.kind = Kind::Light;
-  spec.name = std::move(name);
-  spec.parent = parent;
-  return Add(spec);
+  return Add(SpecOf(Kind::Light, std::move(name), parent));
 }
 
 std::uint32_t Scene::AddCamera(std::string name, std::uint32_t parent) {
-  ItemSpec spec;
-  spec.kind = Kind::Camera;
-  spec.name = std::move(name);
-  spec.parent = parent;
-  return Add(spec);
+  return Add(SpecOf(Kind::Camera, std::move(name), parent));
 }
 
 std::uint32_t Scene::AddBone(std::uint32_t object, std::string name, std::uint32_t parent) {
-  ItemSpec spec;
-  spec.kind = Kind::Bone;
-  spec.name = std::move(name);
+  ItemSpec spec = SpecOf(Kind::Bone, std::move(name), parent);
   spec.owner = object;
-  spec.parent = parent;
   return Add(spec);
 }
 
 std::uint32_t Scene::Add(const ItemSpec& spec) {
   const int kind = static_cast<int>(spec.kind);
   if (kind < 0 || kind > 3) throw SceneError("unknown item kind");
-  std::size_t owner = kNoItem;
-  if (spec.kind == Kind::Bone) {
-    owner = IndexOf(spec.owner);
-    if (owner == kNoItem || items_[owner].kind != Kind::Object)
-      throw SceneError("bone '" + spec.name + "' needs an existing object as owner, not " + Hex(spec.owner));
-  }
-  std::uint32_t id = 0;
-  if (spec.id) {
-    id = *spec.id;
-    if ((id & 0xF0000000u) != kKindBase[kind])
-      throw SceneError("id " + Hex(id) + " does not carry the kind bits of a " + KindName(spec.kind));
-  } else if (spec.kind == Kind::Bone) {
-    const std::size_t boneIndex = items_[owner].boneCount;
-    if (boneIndex > 0xFFF) throw SceneError("more than 4096 bones on one object");
-    id = kKindBase[kind] | static_cast<std::uint32_t>(boneIndex) << 16 | (items_[owner].id & 0xFFFFu);
-  } else {
-    if (countOfKind_[kind] > 0x0FFFFFFF) throw SceneError("too many items of one kind");
-    id = kKindBase[kind] + static_cast<std::uint32_t>(countOfKind_[kind]);
-  }
-  if (Contains(id)) throw SceneError("duplicate item id " + Hex(id));
-
-  std::uint32_t parentId = spec.parent;
-  if (spec.kind == Kind::Bone && parentId == 0) parentId = items_[owner].id;
-  const std::size_t parent = parentId == 0 ? kNoItem : IndexOf(parentId);
-  if (parentId != 0 && parent == kNoItem) throw SceneError("parent " + Hex(parentId) + " does not exist");
+  const std::size_t owner = OwnerOf(spec);
+  const std::uint32_t id = NewId(spec, owner);
+  if (Contains(id)) throw SceneError("duplicate item id " + IdText(id));
+  const std::size_t parent = ParentOf(spec, owner);
 
   const std::size_t index = items_.size();
   Item item;
@@ -116,35 +81,66 @@ std::uint32_t Scene::Add(const ItemSpec& spec) {
   items_.push_back(std::move(item));
   Index(id, index);
   ++countOfKind_[kind];
-
-  if (spec.kind == Kind::Bone) {
-    Item& object = items_[owner];
-    if (object.lastBone == kNoItem)
-      object.firstBone = index;
-    else
-      items_[object.lastBone].nextOfKind = index;
-    object.lastBone = index;
-    ++object.boneCount;
-  } else {
-    if (lastOfKind_[kind] == kNoItem)
-      firstOfKind_[kind] = index;
-    else
-      items_[lastOfKind_[kind]].nextOfKind = index;
-    lastOfKind_[kind] = index;
-  }
+  AppendToKind(index);
   Link(index, parent);
   return id;
+}
+
+std::size_t Scene::OwnerOf(const ItemSpec& spec) const {
+  if (spec.kind != Kind::Bone) return kNoItem;
+  const std::size_t owner = IndexOf(spec.owner);
+  if (owner == kNoItem || items_[owner].kind != Kind::Object)
+    throw SceneError("bone '" + spec.name + "' needs an existing object as owner, not " + IdText(spec.owner));
+  return owner;
+}
+
+std::uint32_t Scene::NewId(const ItemSpec& spec, std::size_t owner) const {
+  if (spec.id) {
+    if (!CarriesKindBits(*spec.id, spec.kind))
+      throw SceneError("id " + IdText(*spec.id) + " does not carry the kind bits of a " + KindName(spec.kind));
+    return *spec.id;
+  }
+  if (spec.kind == Kind::Bone) {
+    const std::size_t boneIndex = items_[owner].boneCount;
+    if (boneIndex >= kMaxBonesPerObject) throw SceneError("more than 4096 bones on one object");
+    return BoneId(items_[owner].id, boneIndex);
+  }
+  const std::size_t serial = countOfKind_[static_cast<int>(spec.kind)];
+  if (serial >= kMaxSerials) throw SceneError("too many items of one kind");
+  return SerialId(spec.kind, serial);
+}
+
+std::size_t Scene::ParentOf(const ItemSpec& spec, std::size_t owner) const {
+  std::uint32_t parentId = spec.parent;
+  if (spec.kind == Kind::Bone && parentId == 0) parentId = items_[owner].id;
+  const std::size_t parent = parentId == 0 ? kNoItem : IndexOf(parentId);
+  if (parentId != 0 && parent == kNoItem) throw SceneError("parent " + IdText(parentId) + " does not exist");
+  return parent;
+}
+
+// Bones chain per object, everything else per kind, both in creation order.
+void Scene::AppendToKind(std::size_t index) {
+  const Item& item = items_[index];
+  const int kind = static_cast<int>(item.kind);
+  std::size_t& first = item.kind == Kind::Bone ? items_[item.owner].firstBone : firstOfKind_[kind];
+  std::size_t& last = item.kind == Kind::Bone ? items_[item.owner].lastBone : lastOfKind_[kind];
+  if (last == kNoItem)
+    first = index;
+  else
+    items_[last].nextOfKind = index;
+  last = index;
+  if (item.kind == Kind::Bone) ++items_[item.owner].boneCount;
 }
 
 void Scene::Reserve(std::size_t additionalItems) { items_.reserve(items_.size() + additionalItems); }
 
 void Scene::SetParent(std::uint32_t child, std::uint32_t parent) {
   const std::size_t index = IndexOf(child);
-  if (index == kNoItem) throw SceneError("item " + Hex(child) + " does not exist");
+  if (index == kNoItem) throw SceneError("item " + IdText(child) + " does not exist");
   const std::size_t newParent = parent == 0 ? kNoItem : IndexOf(parent);
-  if (parent != 0 && newParent == kNoItem) throw SceneError("parent " + Hex(parent) + " does not exist");
+  if (parent != 0 && newParent == kNoItem) throw SceneError("parent " + IdText(parent) + " does not exist");
   for (std::size_t up = newParent; up != kNoItem; up = items_[up].parent) {
-    if (up == index) throw SceneError("parenting " + Hex(child) + " to " + Hex(parent) + " would make a cycle");
+    if (up == index) throw SceneError("parenting " + IdText(child) + " to " + IdText(parent) + " would make a cycle");
   }
   Unlink(index);
   Link(index, newParent);
@@ -152,15 +148,13 @@ void Scene::SetParent(std::uint32_t child, std::uint32_t parent) {
 
 const Item& Scene::Get(std::uint32_t id) const {
   const std::size_t index = IndexOf(id);
-  if (index == kNoItem) throw SceneError("item " + Hex(id) + " does not exist");
+  if (index == kNoItem) throw SceneError("item " + IdText(id) + " does not exist");
   return items_[index];
 }
 
-Item& Scene::GetMutable(std::uint32_t id) { return items_[static_cast<std::size_t>(&Get(id) - items_.data())]; }
-
 void Scene::Index(std::uint32_t id, std::size_t index) {
   const std::uint32_t kind = SerialKind(id);
-  if (kind < 3 && Serial(id) == bySerial_[kind].size()) {
+  if (kind < 3 && SerialOf(id) == bySerial_[kind].size()) {
     bySerial_[kind].push_back(index);
   } else {
     index_.emplace(id, index);
@@ -169,23 +163,9 @@ void Scene::Index(std::uint32_t id, std::size_t index) {
 
 std::size_t Scene::IndexOf(std::uint32_t id) const {
   const std::uint32_t kind = SerialKind(id);
-  if (kind < 3 && Serial(id) < bySerial_[kind].size()) return bySerial_[kind][Serial(id)];
+  if (kind < 3 && SerialOf(id) < bySerial_[kind].size()) return bySerial_[kind][SerialOf(id)];
   const auto found = index_.find(id);
   return found == index_.end() ? kNoItem : found->second;
-}
-
-std::optional<std::uint32_t> Scene::FindByName(std::string_view name) const {
-  for (std::size_t index = 1; index < items_.size(); ++index) {
-    if (items_[index].name == name) return items_[index].id;
-  }
-  std::string text(name);
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str() + 2, &end, 16);
-    if (end != nullptr && *end == '\0' && value <= 0xFFFFFFFFul && Contains(static_cast<std::uint32_t>(value)))
-      return static_cast<std::uint32_t>(value);
-  }
-  return std::nullopt;
 }
 
 void Scene::Link(std::size_t index, std::size_t parent) {

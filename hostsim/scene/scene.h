@@ -86,24 +86,25 @@ class Scene {
   bool Contains(std::uint32_t id) const { return IndexOf(id) != kNoItem; }
   // The item with this id; throws SceneError for an unknown id.
   const Item& Get(std::uint32_t id) const;
-  Item& GetMutable(std::uint32_t id);
   std::size_t IndexOf(std::uint32_t id) const;  // kNoItem when unknown
   const Item& At(std::size_t index) const { return items_[index]; }
-  Item& AtMutable(std::size_t index) { return items_[index]; }
   const std::vector<Item>& items() const { return items_; }  // [0] is the root
 
   std::size_t FirstOfKind(Kind kind) const { return firstOfKind_[static_cast<int>(kind)]; }
   std::size_t CountOfKind(Kind kind) const { return countOfKind_[static_cast<int>(kind)]; }
 
-  // All items, first by name then by "0x" id, as a user types them.
-  std::optional<std::uint32_t> FindByName(std::string_view name) const;
-
   static std::string DefaultContentDirectory() { return "C:\\Content"; }
+  // Where the builders say an object named so was loaded from.
+  static std::string DefaultObjectPath(std::string_view name);
 
   const SceneTiming& timing() const { return timing_; }
   void SetTiming(const SceneTiming& timing) { timing_ = timing; }
 
  private:
+  std::size_t OwnerOf(const ItemSpec& spec) const;
+  std::uint32_t NewId(const ItemSpec& spec, std::size_t owner) const;
+  std::size_t ParentOf(const ItemSpec& spec, std::size_t owner) const;
+  void AppendToKind(std::size_t index);
   void Link(std::size_t index, std::size_t parent);
   void Unlink(std::size_t index);
   void Index(std::uint32_t id, std::size_t index);

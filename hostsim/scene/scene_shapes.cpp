@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace qzbench {
+namespace hostsim {
 
 namespace {
 
@@ -29,16 +29,16 @@ std::string NameFor(std::size_t index) {
 }
 
 // Every third object is a null; the others are loaded from files.
-std::uint32_t AddSomeObject(hostsim::Scene& scene, std::size_t index, std::uint32_t parent) {
+std::uint32_t AddSomeObject(Scene& scene, std::size_t index, std::uint32_t parent) {
   return index % 3 == 2 ? scene.AddNull(NameFor(index), parent) : scene.AddObject(NameFor(index), parent);
 }
 
-void MakeWide(hostsim::Scene& scene, std::size_t size) {
+void MakeWide(Scene& scene, std::size_t size) {
   const std::uint32_t root = scene.AddNull("Root");
   for (std::size_t index = 1; index < size; ++index) AddSomeObject(scene, index, root);
 }
 
-void MakeDeep(hostsim::Scene& scene, std::size_t size) {
+void MakeDeep(Scene& scene, std::size_t size) {
   std::uint32_t parent = 0;
   for (std::size_t index = 0; index < size; ++index) {
     if (index % kDeepChainLength == 0) parent = 0;
@@ -46,7 +46,7 @@ void MakeDeep(hostsim::Scene& scene, std::size_t size) {
   }
 }
 
-void MakeBalanced(hostsim::Scene& scene, std::size_t size) {
+void MakeBalanced(Scene& scene, std::size_t size) {
   std::vector<std::uint32_t> ids;
   ids.reserve(size);
   for (std::size_t index = 0; index < size; ++index) {
@@ -57,7 +57,7 @@ void MakeBalanced(hostsim::Scene& scene, std::size_t size) {
 
 // One rig is 32 items with two objects, so bone ids, which carry their
 // object's low 16 bits, stay unique up to a million items and more.
-void MakeMixed(hostsim::Scene& scene, std::size_t size) {
+void MakeMixed(Scene& scene, std::size_t size) {
   constexpr const char* kChains[] = {"Arm_L_%03u", "Arm_R_%03u", "Finger.L.%u", "Finger.R.%u"};
   constexpr std::size_t kChainLength = 7, kRigSize = 4 + 4 * kChainLength;
   std::uint32_t null = 0, mesh = 0, bone = 0;
@@ -91,8 +91,8 @@ const char* ShapeName(Shape shape) {
   return "?";
 }
 
-hostsim::Scene MakeScene(Shape shape, std::size_t size) {
-  hostsim::Scene scene;
+Scene MakeScene(Shape shape, std::size_t size) {
+  Scene scene;
   if (size == 0) return scene;
   switch (shape) {
     case Shape::Wide: MakeWide(scene, size); break;
@@ -113,7 +113,7 @@ const char* PickName(Pick pick) {
   return "?";
 }
 
-std::vector<std::uint32_t> PickSelection(const hostsim::Scene& scene, Pick pick) {
+std::vector<std::uint32_t> PickSelection(const Scene& scene, Pick pick) {
   const auto& items = scene.items();  // [0] is the root, not an item
   std::vector<std::uint32_t> selection;
   if (scene.size() == 0) return selection;
@@ -138,4 +138,4 @@ std::vector<std::string> RealisticNames(std::size_t count) {
   return names;
 }
 
-}  // namespace qzbench
+}  // namespace hostsim

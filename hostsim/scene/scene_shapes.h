@@ -1,8 +1,8 @@
-// Generated scenes for benchmarks and soak runs: the same shapes at any size,
+// Generated scenes for benchmarks, soak runs and tests: the same shapes at any size,
 // item for item the same on every run, so figures from different machines and
 // days compare.
-#ifndef QZ_BENCH_SCENE_SHAPES_H
-#define QZ_BENCH_SCENE_SHAPES_H
+#ifndef QZ_HOSTSIM_SCENE_SCENE_SHAPES_H
+#define QZ_HOSTSIM_SCENE_SCENE_SHAPES_H
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +11,7 @@
 
 #include "hostsim/scene/scene.h"
 
-namespace qzbench {
+namespace hostsim {
 
 enum class Shape {
   Wide,      // one null with every other item as its child
@@ -30,7 +30,7 @@ constexpr std::size_t kBranching = 8;
 
 // Exactly `size` items. Objects alternate between loaded meshes and nulls so
 // the scene-wide commands have both to find.
-hostsim::Scene MakeScene(Shape shape, std::size_t size);
+Scene MakeScene(Shape shape, std::size_t size);
 
 enum class Pick {
   One,         // the item in the middle of scene order
@@ -41,12 +41,12 @@ enum class Pick {
 constexpr Pick kPicks[] = {Pick::One, Pick::OnePercent, Pick::All};  // None is not a workload
 const char* PickName(Pick pick);
 
-std::vector<std::uint32_t> PickSelection(const hostsim::Scene& scene, Pick pick);
+std::vector<std::uint32_t> PickSelection(const Scene& scene, Pick pick);
 
 // Names as artists type them ("Arm_L_012", "Finger.R.3", "Null (2)"), the
 // same sequence on every call.
 std::vector<std::string> RealisticNames(std::size_t count);
 
-}  // namespace qzbench
+}  // namespace hostsim
 
-#endif  // QZ_BENCH_SCENE_SHAPES_H
+#endif  // QZ_HOSTSIM_SCENE_SCENE_SHAPES_H

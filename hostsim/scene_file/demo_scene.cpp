@@ -1,8 +1,9 @@
+#include "hostsim/scene_file/demo_scene.h"
+
 #include "hostsim/scene/examples.h"
-#include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
 
-Scene DemoScene() { return ReadSceneText(DemoSceneText(), kDemoSceneName); }
+Scene DemoScene(const SceneFileOptions& options) { return ReadSceneText(DemoSceneText(), kDemoSceneName, options); }
 
 }  // namespace hostsim

@@ -4,12 +4,10 @@
 //
 // Conventions the files themselves do not settle:
 // - A loaded object's file name is given as a Windows host gives it: an
-//   absolute path with backslashes. Relative paths are taken from the content
-//   directory; the host's own "E:dir/file.lwo" form becomes "E:\dir\file.lwo".
-// - A loaded object is named after its file, without folder and extension
-//   ("Body" for "Objects/Body.lwo"). When several different layers of one file
-//   are loaded, every item from that file gets its layer appended:
-//   "armA:Layer1", "armA:Layer2". Repeated loads of one layer keep one name.
+//   absolute path with backslashes (windows_path.h). Relative paths are taken
+//   from the content directory; the host's "E:dir/file.lwo" becomes
+//   "E:\dir\file.lwo".
+// - A loaded object is named after its file (layer_naming.h).
 // - Lights, cameras and bones without a name line get the host's default
 //   name ("Light", "Camera", "Bone"); a version-1 scene's implicit camera is
 //   "Camera".
@@ -59,12 +57,8 @@ Scene ReadSceneFile(const std::string& path, const SceneFileOptions& options = {
 std::string WriteSceneText(const Scene& scene, const SceneFileOptions& options = {},
                            std::vector<std::string>* warnings = nullptr);
 
-// The object name the reader gives a file loaded with one layer (or with
-// several layers, when `layer` is not 0).
-std::string ObjectNameFromPath(std::string_view windowsPath, int layer = 0);
-
-// A scene file's path as the Windows host reports it, taken from `directory`.
-std::string WindowsPath(std::string_view scenePath, std::string_view directory);
+// Tab is the one control character a scene's text may hold.
+constexpr bool IsSceneTextByte(char c) { return c == '\t' || static_cast<unsigned char>(c) >= 0x20; }
 
 }  // namespace hostsim
 

@@ -25,10 +25,22 @@ struct CheckResult {
   std::string message;
 };
 
+// Told what validate is about to run before each run of the module, and when
+// the run is over, so that a crash handler can say where a module crashed.
+class StepListener {
+ public:
+  virtual void Starting(const std::string& step) = 0;
+  virtual void Finished() = 0;
+
+ protected:
+  ~StepListener() = default;
+};
+
 struct ValidateOptions {
   std::string modulePath;
   std::uint64_t seed = 1;
-  int randomScenes = 24;  // scene i is made from seed + i
+  int randomScenes = 24;          // scene i is made from seed + i
+  StepListener* steps = nullptr;  // may be null
 };
 
 struct Check {
@@ -41,9 +53,6 @@ struct Check {
 const std::vector<Check>& Checks();
 
 std::vector<CheckResult> Validate(const ValidateOptions& options);
-
-// What validate was doing, for a crash handler to report; always terminated.
-const char* CurrentValidationStep();
 
 }  // namespace hostsim
 

@@ -1,0 +1,66 @@
+#include "hostsim/scene/text.h"
+
+#include <cstdlib>
+
+namespace hostsim {
+
+std::string Hex(std::uint64_t value, int digits, HexCase letters) {
+  const char* const alphabet = letters == HexCase::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string text;
+  for (; value != 0 || digits > 0; value >>= 4, --digits) text.insert(text.begin(), alphabet[value & 0xF]);
+  return text;
+}
+
+std::string Lowered(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return lowered;
+}
+
+std::string_view TrimmedRight(std::string_view text, std::string_view blanks) {
+  while (!text.empty() && blanks.find(text.back()) != std::string_view::npos) text.remove_suffix(1);
+  return text;
+}
+
+std::string_view Trimmed(std::string_view text, std::string_view blanks) {
+  text = TrimmedRight(text, blanks);
+  while (!text.empty() && blanks.find(text.front()) != std::string_view::npos) text.remove_prefix(1);
+  return text;
+}
+
+std::optional<std::uint32_t> ParseHex(std::string_view digits, std::size_t maxDigits) {
+  if (digits.empty() || digits.size() > maxDigits || digits.size() > 8) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : digits) {
+    int digit = -1;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    if (digit < 0) return std::nullopt;
+    value = value << 4 | static_cast<std::uint32_t>(digit);
+  }
+  return value;
+}
+
+std::optional<std::uint32_t> ParsePositive(std::string_view digits) {
+  if (digits.empty() || digits.size() > 9) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  if (value == 0) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint64_t> ParseUnsigned(const std::string& text) {
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+  if (text.empty() || *end != '\0' || text[0] == '-') return std::nullopt;
+  return value;
+}
+
+}  // namespace hostsim
