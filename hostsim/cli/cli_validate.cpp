@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "hostsim/cli/cli_support.h"
 #include "hostsim/cli/json_writer.h"
-#include "hostsim/cli/tree_view.h"
+#include "hostsim/cli/text.h"
+#include "hostsim/scene/text.h"
 #include "hostsim/validate/validate.h"
 
 namespace hostsim {
@@ -25,11 +25,10 @@ const std::vector<OptionSpec> kValidateOptions = {
 std::uint64_t ParseNumber(const Options& options, const char* name, std::uint64_t fallback, std::uint64_t most) {
   if (!options.Has(name)) return fallback;
   const std::string text = options.Value(name);
-  char* end = nullptr;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-  if (text.empty() || *end != '\0' || text[0] == '-' || value > most)
+  const std::optional<std::uint64_t> value = ParseUnsigned(text);
+  if (!value || *value > most)
     throw CliError(std::string(name) + " needs a number up to " + std::to_string(most) + ", not '" + text + "'");
-  return value;
+  return *value;
 }
 
 std::string SelectionText(const std::vector<std::uint32_t>& selection) {
@@ -46,13 +45,11 @@ void PrintText(const std::vector<CheckResult>& results, bool onlyFailed, bool co
     const char* status = result.status == CheckStatus::Passed   ? "PASS"
                          : result.status == CheckStatus::Failed ? "FAIL"
                                                                 : "SKIP";
-    const char* colour = result.status == CheckStatus::Passed   ? "\033[32m"
-                         : result.status == CheckStatus::Failed ? "\033[1;31m"
-                                                                : "\033[33m";
-    std::string check = result.check, command = result.command;
-    check.resize(std::max<std::size_t>(check.size(), 17), ' ');
-    command.resize(std::max<std::size_t>(command.size(), 18), ' ');
-    out << (color ? colour : "") << status << (color ? "\033[0m" : "") << "  " << check << " " << command << " ";
+    const char* colour = result.status == CheckStatus::Passed   ? kGreen
+                         : result.status == CheckStatus::Failed ? kBoldRed
+                                                                : kYellow;
+    out << Styled(status, colour, color) << "  " << PadRight(result.check, 17) << " " << PadRight(result.command, 18)
+        << " ";
     if (result.status == CheckStatus::Failed && !result.scene.empty()) {
       out << result.scene << (result.seed ? " seed " + std::to_string(*result.seed) : "") << ", " << result.updates
           << " updates, " << SelectionText(result.selection) << ": ";
@@ -103,23 +100,7 @@ void PrintJson(const std::vector<CheckResult>& results, bool onlyFailed, const s
   out << json.text() << "\n";
 }
 
-}  // namespace
-
-int ValidateSubcommand(const std::vector<std::string>& arguments, Console& console) {
-  if (WantsHelp(arguments)) {
-    std::string checks = "\nchecks:\n";
-    for (const Check& check : Checks()) checks += "  " + std::string(check.name) + ": " + check.description + "\n";
-    return PrintHelp({"validate MODULE [options]",
-                      "Loads a module file as the host would and runs a table of checks on it, each reported\n"
-                      "as passed, failed or skipped, per command where that applies. A failure names the\n"
-                      "check, command, scene, seed, update mode and selection of the first run that failed.\n"
-                      "Exit status 1 when any check failed.\n",
-                      kValidateOptions, checks},
-                     console.out);
-  }
-  const Options options = ParseOptions(arguments, kValidateOptions, 1);
-  if (options.positional.empty()) throw CliError("which module file? (hostsim validate MODULE)");
-  const bool color = UseColor(options, console);
+ValidateOptions ValidateOptionsOf(const Options& options, Console& console) {
   ValidateOptions validate;
   validate.modulePath = options.positional[0];
   validate.steps = console.validationSteps;
@@ -131,7 +112,27 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
       std::random_device()() ^ static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   validate.seed = ParseNumber(options, "--seed", freshSeed % 1000000000u, 0xFFFFFFFFFFFFull);
   validate.randomScenes = static_cast<int>(ParseNumber(options, "--scenes", 24, 100000));
+  return validate;
+}
 
+// The paragraphs of "hostsim validate --help", as they print.
+constexpr char kValidateAbout[] =
+    R"(Loads a module file as the host would and runs a table of checks on it, each reported
+as passed, failed or skipped, per command where that applies. A failure names the
+check, command, scene, seed, update mode and selection of the first run that failed.
+Exit status 1 when any check failed.
+)";
+
+HelpText ValidateHelp() {
+  std::string checks = "\nchecks:\n";
+  for (const Check& check : Checks()) checks += "  " + std::string(check.name) + ": " + check.description + "\n";
+  return {"validate MODULE [options]", kValidateAbout, kValidateOptions, checks};
+}
+
+int RunValidate(const Options& options, Console& console) {
+  if (options.positional.empty()) throw CliError("which module file? (hostsim validate MODULE)");
+  const bool color = UseColor(options, console);
+  const ValidateOptions validate = ValidateOptionsOf(options, console);
   const std::vector<CheckResult> results = Validate(validate);
   const bool onlyFailed = options.Has("--only-failed");
   std::size_t counts[3] = {0, 0, 0};
@@ -146,5 +147,10 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
   }
   return counts[1] == 0 ? kExitDone : kExitFailed;
 }
+
+}  // namespace
+
+const Subcommand kValidateSubcommand = {"validate", "check a module file as the host would load and drive it",
+                                        ValidateHelp, 1, RunValidate};
 
 }  // namespace hostsim

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "hostsim/scene/text.h"
+
 namespace hostsim {
 
 namespace {
@@ -43,14 +45,8 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 std::string HexBytes(std::string_view bytes) {
-  static const char kDigits[] = "0123456789abcdef";
   std::string hex;
-  hex.reserve(bytes.size() * 2);
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0xF];
-  }
+  for (const char c : bytes) hex += Hex(static_cast<unsigned char>(c), 2, HexCase::Lower);
   return hex;
 }
 

@@ -33,30 +33,21 @@ struct ControlType {
   std::vector<AttributeCode> codes;
 };
 
+// Every control takes its position.
+const AttributeCode kPositionCodes[] = {{kControlX, ValueKind::Integer, false}, {kControlY, ValueKind::Integer, false}};
+
 const ControlType kControlTypes[] = {
-    {kChoiceControlName,
-     kChoiceControlType,
-     {16},
-     true,
-     {{kControlX, ValueKind::Integer, false},
-      {kControlY, ValueKind::Integer, false},
-      {kControlValue, ValueKind::Integer, true}}},
+    {kChoiceControlName, kChoiceControlType, {16}, true, {{kControlValue, ValueKind::Integer, true}}},
     {kEditControlName,
      kEditControlType,
      {4},
      false,
-     {{kControlX, ValueKind::Integer, false},
-      {kControlY, ValueKind::Integer, false},
-      {kControlValue, ValueKind::Text, true},
-      {kControlActivate, ValueKind::Integer, false}}},
+     {{kControlValue, ValueKind::Text, true}, {kControlActivate, ValueKind::Integer, false}}},
     {kBorderControlName,
      kBorderControlType,
      {4, 8},
      false,
-     {{kControlX, ValueKind::Integer, false},
-      {kControlY, ValueKind::Integer, false},
-      {kControlDrawFunc, ValueKind::Function, false},
-      {kControlUserData, ValueKind::Pointer, false}}},
+     {{kControlDrawFunc, ValueKind::Function, false}, {kControlUserData, ValueKind::Pointer, false}}},
 };
 
 const AttributeCode kPanelCodes[] = {
@@ -79,6 +70,11 @@ const AttributeCode* FindCode(const Codes& codes, int code) {
     if (known.code == code) return &known;
   }
   return nullptr;
+}
+
+const AttributeCode* FindControlCode(const ControlType& type, int code) {
+  const AttributeCode* position = FindCode(kPositionCodes, code);
+  return position != nullptr ? position : FindCode(type.codes, code);
 }
 
 PanelHost* g_running = nullptr;
@@ -332,7 +328,7 @@ void PanelHost::SetControl(PanelControl* record, int code, const ControlValue* v
   Panel& panel = *control->panel;
   ControlRecord& data = panel.DataOf(*control);
   const std::string where = data.typeName + " " + std::to_string(code);
-  const AttributeCode* known = FindCode(control->type->codes, code);
+  const AttributeCode* known = FindControlCode(*control->type, code);
   if (known == nullptr) return Error("set of unknown attribute " + where);
   if (value == nullptr) return Error("set " + where + " with no value");
 
@@ -380,7 +376,7 @@ void PanelHost::GetControl(PanelControl* record, int code, ControlValue* value) 
   Panel& panel = *control->panel;
   const ControlRecord& data = panel.DataOf(*control);
   const std::string where = data.typeName + " " + std::to_string(code);
-  const AttributeCode* known = FindCode(control->type->codes, code);
+  const AttributeCode* known = FindControlCode(*control->type, code);
   if (known == nullptr || !known->readable) return Error("get of unknown attribute " + where);
   if (value == nullptr) return Error("get " + where + " with no value");
 

@@ -1,0 +1,103 @@
+#include "hostsim/cli/loading.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <random>
+
+#include "hostsim/cli/text.h"
+#include "hostsim/scene/examples.h"
+#include "hostsim/scene/text.h"
+#include "hostsim/scene_file/demo_scene.h"
+#include "hostsim/scene_file/scene_file.h"
+
+namespace hostsim {
+
+std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
+  const std::string path = options.Value("--module", DefaultModulePath());
+  if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+    std::fclose(probe);
+  } else {
+    throw CliError("no module file '" + path + "'" +
+                   (options.Has("--module") ? std::string() : " (build it, or name one with --module PATH)"));
+  }
+  try {
+    return ModuleLibrary::Open(path);
+  } catch (const LoadError& error) {
+    throw CliError(error.what());
+  }
+}
+
+FreshModuleCopy::FreshModuleCopy(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path original(path);
+  // A name of its own: a host loading the same path again gets the module
+  // already loaded, with all it remembers.
+  static std::random_device random;
+  const fs::path copy =
+      fs::temp_directory_path(error) / ("hostsim_fresh_" + std::to_string(random()) + original.extension().string());
+  if (!error) fs::copy_file(original, copy, fs::copy_options::overwrite_existing, error);
+  if (error) throw CliError("cannot copy " + path + " to load it afresh: " + error.message());
+  copy_ = copy.string();
+  try {
+    module_ = ModuleLibrary::Open(copy_);
+  } catch (const LoadError& loadError) {
+    fs::remove(copy, error);
+    throw CliError(loadError.what());
+  }
+}
+
+FreshModuleCopy::~FreshModuleCopy() {
+  module_.reset();
+  std::error_code ignored;
+  std::filesystem::remove(copy_, ignored);
+}
+
+LoadedScene LoadScene(const Options& options) {
+  SceneFileOptions fileOptions;
+  fileOptions.contentDirectory = options.Value("--content", fileOptions.contentDirectory);
+  const std::string& content = fileOptions.contentDirectory;
+  const bool absolute = (content.size() >= 3 && content[1] == ':' && (content[2] == '\\' || content[2] == '/')) ||
+                        content.compare(0, 2, "\\\\") == 0;
+  if (!absolute) throw CliError("--content '" + content + "' is not an absolute Windows path such as D:\\Content");
+  try {
+    if (!options.Has("--scene")) return {DemoScene(fileOptions), std::string(kDemoSceneName) + " (bundled)"};
+    const std::string path = options.Value("--scene");
+    return {ReadSceneFile(path, fileOptions), path};
+  } catch (const SceneFileError& error) {
+    throw CliError(error.what());
+  }
+}
+
+std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::string& sceneLabel) {
+  std::vector<std::uint32_t> named;
+  for (const Item& item : scene.items()) {
+    if (item.id != 0 && item.name == text) named.push_back(item.id);
+  }
+  if (named.size() == 1) return named[0];
+  if (named.size() > 1) {
+    std::vector<std::string> ids;
+    for (const std::uint32_t id : named) ids.push_back(IdText(id));
+    throw CliError("'" + std::string(text) + "' names " + std::to_string(named.size()) + " items (" +
+                   JoinedChoices(ids) + "); select one by its id");
+  }
+  std::string_view digits = text;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits.remove_prefix(2);
+  if (const std::optional<std::uint32_t> id = ParseHex(digits); id && scene.Contains(*id)) return *id;
+  std::vector<std::string> close;
+  const std::string lowered = Lowered(text);
+  for (const Item& item : scene.items()) {
+    if (item.id == 0 || item.name.empty() || close.size() >= 5) continue;
+    const bool alike = Lowered(item.name) == lowered ||
+                       (item.name.size() < 64 && text.size() < 64 && EditDistance(Lowered(item.name), lowered) <= 2);
+    if (alike && std::find(close.begin(), close.end(), "'" + item.name + "'") == close.end())
+      close.push_back("'" + item.name + "'");
+  }
+  std::string hint = close.empty() ? "" : "; did you mean " + JoinedChoices(close) + "?";
+  throw CliError("no item '" + std::string(text) + "' in " + sceneLabel + hint + " (names and ids: hostsim list" +
+                 (sceneLabel.find("(bundled)") == std::string::npos ? " --scene FILE" : "") + ")");
+}
+
+}  // namespace hostsim
