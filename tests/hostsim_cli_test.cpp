@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -575,9 +576,11 @@ TEST(HostsimProgram, ColourFollowsTheTerminalsWishes) {
       setenv(name, value, 1);
 #endif
   };
-  const std::string savedNoColor = std::getenv("NO_COLOR") ? std::getenv("NO_COLOR") : "";
-  const std::string savedTerm = std::getenv("TERM") ? std::getenv("TERM") : "";
-  const bool hadNoColor = std::getenv("NO_COLOR") != nullptr, hadTerm = std::getenv("TERM") != nullptr;
+  const auto saved = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::optional<std::string>() : std::optional<std::string>(value);
+  };
+  const std::optional<std::string> savedNoColor = saved("NO_COLOR"), savedTerm = saved("TERM");
   for (const Environment& row : cases) {
     SCOPED_TRACE(std::string("NO_COLOR=") + (row.noColor ? row.noColor : "(unset)") +
                  " TERM=" + (row.term ? row.term : "(unset)"));
@@ -588,8 +591,8 @@ TEST(HostsimProgram, ColourFollowsTheTerminalsWishes) {
     EXPECT_EQ(hostsim::RunCommandLine({"list"}, terminal), 0) << err.str();
     EXPECT_EQ(out.str().find("\033[") != std::string::npos, row.color);
   }
-  set("NO_COLOR", hadNoColor ? savedNoColor.c_str() : nullptr);
-  set("TERM", hadTerm ? savedTerm.c_str() : nullptr);
+  set("NO_COLOR", savedNoColor ? savedNoColor->c_str() : nullptr);
+  set("TERM", savedTerm ? savedTerm->c_str() : nullptr);
 }
 
 TEST(HostsimProgram, SaveKeepsTheFrameRangeAndRate) {

@@ -222,6 +222,7 @@ void PrintModesText(const std::vector<RunRecord>& records, const LoadedScene& lo
     }
   }
   std::vector<std::string> names;
+  names.reserve(differing.size());
   for (const Part part : differing) names.emplace_back(PartName(part));
   out << "\n"
       << (names.empty() ? "the three modes agree" : "the modes differ in " + JoinedChoices(names) + " (*)") << "\n";
