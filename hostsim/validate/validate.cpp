@@ -171,7 +171,7 @@ void CheckRandomScenes(Validation& validation) {
   const std::vector<Scenario> scenarios = RandomScenarios(validation, 4);
   validation.RunScenarios(std::to_string(validation.options.randomScenes) + " random scenes from seed " +
                               std::to_string(validation.options.seed),
-                          [&scenarios](const std::string&) { return scenarios; });
+                          [&scenarios](const std::string&) { return std::vector<Scenario>(scenarios); });
 }
 
 void CheckHighIdBits(Validation& validation) {
