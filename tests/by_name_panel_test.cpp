@@ -14,6 +14,7 @@
 
 #include "host/panel_records.h"
 #include "tests/support/module_fixture.h"
+#include "tests/support/rig_scene.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -234,6 +235,44 @@ TEST(ByNamePanel, WithoutAPanelTheCommandEndsQuietly) {
     host.panels().faults() = {};
     RunByName(host, PanelUser().Dismisses());
     EXPECT_EQ(Shown(*host.panels().last()), (Lines{"\"seen\" [128]", "2"}));
+  }
+}
+
+struct NullBlockCase {
+  PanelUser user;
+  Lines lines;
+  Lines messages;
+};
+
+TEST(ByNamePanel, HandlersIgnoreANullBlock) {
+  const NullBlockCase cases[] = {
+      {PanelUser().Presses('4').Presses(9).Presses(13).Dismisses(), {}, {}},
+      // Enter closes nothing, so the user's own OK confirms what was shown:
+      // the objects named Arm*, not bones.
+      {PanelUser().Presses('4').Presses(9).Presses(13).Confirms(),
+       {"EditObjects", "SelectItem 10000001", "AddToSelection 10000003"},
+       {}},
+  };
+  for (const NullBlockCase& row : cases) {
+    SCOPED_TRACE(row.user.confirms ? "confirmed" : "dismissed");
+    FreshModule module;
+    Host host(qztest::Rig());
+    RunByName(host, PanelUser().Types("Arm*").Presses('1').Confirms(), *module);
+    host.panels().faults().nullHandlerData = true;
+    const hostsim::RunResult result = RunByName(host, row.user, *module);
+    EXPECT_EQ(result.code, 0);
+    EXPECT_EQ(result.lines, row.lines);
+    Lines messages;
+    for (const hostsim::Message& message : result.messages) messages.push_back(message.text);
+    EXPECT_EQ(messages, row.messages);
+    const PanelRecord& panel = *host.panels().last();
+    // No place set, no field focused, no key handled, no close.
+    EXPECT_EQ(Between(panel, "open 3", row.user.confirms ? "confirm" : "dismiss"),
+              (Lines{"open handler", "draw callback BorderControl", "draw BorderControl 0", "key 0x34", "key 0x34 -> 0",
+                     "key 0x9", "key 0x9 -> 0", "key 0xD", "key 0xD -> 0"}));
+    host.panels().faults().nullHandlerData = false;
+    RunByName(host, PanelUser().Dismisses(), *module);
+    EXPECT_EQ(Shown(*host.panels().last()), (Lines{"\"Arm*\" [128]", "0"}));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -72,7 +73,7 @@ const CliCase kCases[] = {
     {{"run", "QZ_Sel_Child", "--updates", "sometimes"},
      2,
      "",
-     "unknown update mode 'sometimes' (valid: deferred, live, snapshot)\n"},
+     "unknown update mode 'sometimes' (valid: deferred, live, snapshot, all)\n"},
     {{"run", "QZ_Sel_Child", "--updates"}, 2, "", "option --updates needs a value (MODE)"},
     {{"run", "QZ_Sel_Child", "--color", "purple"}, 2, "", "unknown --color 'purple' (valid: auto, always, never)"},
     {{"run", "QZ_Sel_Child", "--module", "no_such_module.p"},
@@ -138,7 +139,7 @@ const CliCase kCases[] = {
      2,
      "",
      "hostsim run: unknown kind 'dragon' (valid: object, light, camera, bone)\n"},
-    {{"run", "QZ_Sel_ByName", "--kind", "Bone"}, 2, "", "unknown kind 'Bone'"},
+    {{"run", "QZ_Sel_ByName", "--kind", "Bone"}, 0, "showed Object, \"\"; pressed 4, confirmed;", ""},
     {{"run", "QZ_Sel_ByName", "--keys", "1", "escape"},
      2,
      "",
@@ -179,6 +180,139 @@ const CliCase kCases[] = {
     {{"save", "-"}, 0, "AddBone 40060001\nBoneName Arm.L\nParentItem 40050001\n", ""},
     {{"save"}, 2, "", "hostsim save: where to? name the OUTPUT file"},
     {{"save", "-", "--random", "1", "--scene", "x.lws"}, 2, "", "give --scene or --random, not both"},
+
+    // Help for each subcommand, and the commands of the module run would load.
+    {{"help"}, 0, "usage: hostsim SUBCOMMAND [options]   (hostsim help SUBCOMMAND for its options)\n", ""},
+    {{"help", "tour"}, 0, "usage: hostsim tour [TOUR] [options]\n", ""},
+    {{"help", "run"},
+     0,
+     ":\n  QZ_Sel_Child\n  QZ_Sel_Parent\n  QZ_Sel_Descendant\n  QZ_Sel_Hierarchy\n  QZ_Sel_Sibling\n"
+     "  QZ_Sel_Throwback\n  QZ_Sel_AllNulls\n  QZ_Sel_AllObjects\n  QZ_Add_Child\n  QZ_Add_Parent\n  QZ_Sel_ByName\n",
+     ""},
+    {{"run", "--help", "--module", "@MODULE"}, 0, "\ncommands of ", ""},
+    {{"run", "--help", "--module", "no_such_module.p"},
+     0,
+     "\ncommands: cannot list them: no module file 'no_such_module.p'\n",
+     ""},
+    {{"help", "rn"},
+     2,
+     "",
+     "hostsim help: unknown subcommand 'rn'; did you mean 'run'? (valid: run, list, validate, tour, save)\n"},
+    {{"help", "run", "list"}, 2, "", "hostsim help: unexpected argument 'list' (hostsim help SUBCOMMAND)\n"},
+
+    // "--" ends the options.
+    {{"run", "--select", "Controls", "--", "QZ_Sel_Child"}, 0, "selected before: Controls\nresult 0 (done)\n", ""},
+    {{"run", "--", "--help"}, 2, "", "hostsim run: unknown command '--help' (valid: QZ_Sel_Child,"},
+    {{"list", "--", "--json"}, 2, "", "hostsim list: unexpected argument '--json' (this command takes options only)\n"},
+
+    // Did you mean: subcommands, commands (a case-only slip too), options and
+    // their values.
+    {{"rn"}, 2, "", "hostsim: unknown subcommand 'rn'; did you mean 'run'? (valid: run, list, validate, tour, save)\n"},
+    {{"Tour"}, 2, "", "hostsim: unknown subcommand 'Tour'; did you mean 'tour'? (valid: "},
+    {{"run", "qz_sel_child", "--select", "Controls"},
+     2,
+     "",
+     "hostsim run: unknown command 'qz_sel_child'; did you mean 'QZ_Sel_Child'? (valid: QZ_Sel_Child, "},
+    {{"run", "QZ_Sel_Chlid"},
+     2,
+     "",
+     "hostsim run: unknown command 'QZ_Sel_Chlid'; did you mean 'QZ_Sel_Child'? (valid: "},
+    {{"run", "QZ_Sel_Child", "--selct", "Controls"},
+     2,
+     "",
+     "hostsim run: unknown option '--selct'; did you mean '--select'? (valid: --module, "},
+    {{"list", "--jsno"}, 2, "", "hostsim list: unknown option '--jsno'; did you mean '--json'? (valid: --scene, "},
+    {{"run", "QZ_Sel_ByName", "--kind", "bon"},
+     2,
+     "",
+     "hostsim run: unknown kind 'bon'; did you mean 'bone'? (valid: object, light, camera, bone)\n"},
+    {{"run", "QZ_Sel_Child", "--updates", "defered"},
+     2,
+     "",
+     "hostsim run: unknown update mode 'defered'; did you mean 'deferred'? (valid: deferred, live, snapshot, all)\n"},
+    {{"list", "--color", "alway"},
+     2,
+     "",
+     "hostsim list: unknown --color 'alway'; did you mean 'always'? (valid: auto, always, never)\n"},
+    {{"run", "QZ_Sel_ByName", "--keys", "tabb"},
+     2,
+     "",
+     "hostsim run: unknown key 'tabb'; did you mean 'tab'? (valid: one character such as 4, tab, enter, or a code "
+     "such as 0x64)\n"},
+
+    // Option values ignore case; item names and patterns do not.
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--updates", "LIVE"}, 0, ", live updates\n", ""},
+    {{"list", "--color", "Always"}, 0, "Body  \033[2mC:\\Content\\Objects\\Character\\Body.lwo\033[0m\n", ""},
+    {{"run", "QZ_Sel_ByName", "--keys", "3", "TAB", "Enter"}, 0, "; pressed 3, pressed tab, pressed enter;", ""},
+    {{"run", "QZ_Sel_ByName", "--select", "Shoulder.L", "--kind", "BONE", "--pattern", "arm*"},
+     0,
+     "sent 1 line:\n  EditBones\nmessage: Not Found\n",
+     ""},
+    {{"run", "QZ_Sel_Child", "--select", "controls"},
+     2,
+     "",
+     "hostsim run: no item 'controls' in demo_rig.lws (bundled); did you mean 'Controls'?"},
+
+    // A many-valued option needs at least one value, and says when it took
+    // the command for one.
+    {{"run", "QZ_Sel_Child", "--select"}, 2, "", "hostsim run: option --select needs a value (NAME|ID)\n"},
+    {{"run", "QZ_Sel_Child", "--select", "--updates", "live"},
+     2,
+     "",
+     "hostsim run: option --select needs a value (NAME|ID)\n"},
+    {{"run", "QZ_Sel_ByName", "--keys"}, 2, "", "hostsim run: option --keys needs a value (KEY)\n"},
+    {{"run", "--select", "Controls", "QZ_Sel_Child"},
+     2,
+     "",
+     "hostsim run: --select took the command name 'QZ_Sel_Child' as one of its values: put the command first "
+     "(hostsim run QZ_Sel_Child --select ...), or end --select with --\n"},
+    {{"run", "--select", "Controls", "qz_sel_child", "--updates", "live"},
+     2,
+     "",
+     "hostsim run: --select took the command name 'qz_sel_child' as one of its values: put the command first "
+     "(hostsim run QZ_Sel_Child --select ...), or end --select with --\n"},
+    {{"run", "--keys", "4", "QZ_Sel_ByName"},
+     2,
+     "",
+     "hostsim run: --keys took the command name 'QZ_Sel_ByName' as one of its values: put the command first "
+     "(hostsim run QZ_Sel_ByName --keys ...), or end --keys with --\n"},
+
+    // Each update mode in turn.
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--updates", "all", "--no-tree"},
+     0,
+     "\nthe three modes agree\n",
+     ""},
+    {{"run", "QZ_Sel_Descendant", "--select", "Chest", "--updates", "all", "--no-tree"},
+     0,
+     "\nlive updates\n  result 0 (done)\n* sent 33 lines:\n",
+     ""},
+    {{"run", "QZ_Sel_Descendant", "--select", "Chest", "--updates", "all", "--no-tree"},
+     0,
+     "\nthe modes differ in the lines sent (*)\n",
+     ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--updates", "all", "--json"},
+     0,
+     "\"updates\":\"all\",\"before\":[\"10000004\"],\"modes\":[{\"updates\":\"deferred\",\"result\":0,",
+     ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--updates", "all", "--json"}, 0, "],\"differs\":false,", ""},
+    {{"run", "QZ_Add_Child", "--select", "Character", "--updates", "all", "--json"},
+     0,
+     "{\"updates\":\"live\",\"result\":0,\"lines\":[\"AddToSelection 10000001\",\"AddToSelection 10000004\","
+     "\"AddToSelection 10000002\",",
+     ""},
+    {{"run", "QZ_Add_Child", "--select", "Character", "--updates", "all", "--json"}, 0, "],\"differs\":true,", ""},
+
+    // Where names repeat, the selection shows ids.
+    {{"run", "QZ_Sel_Parent", "--select", "Eyes"}, 0, "\nselected after: Head (10000002)\n", ""},
+    {{"run", "QZ_Sel_Parent", "--select", "40040001", "Eye.L"}, 0, "selected before: Head (40040001), Eye.L\n", ""},
+
+    // Saving: the system's reason, and the scene's own frame range and rate.
+    {{"save", "no_such_folder/x.lws"},
+     2,
+     "",
+     "hostsim save: cannot write no_such_folder/x.lws: No such file or directory\n"},
+    {{"save", "-"}, 0, "LWSC\n5\n\nFirstFrame 1\nLastFrame 120\nFramesPerSecond 24\n\n", ""},
+    {{"save", "-", "--random", "7"}, 0, "LWSC\n5\n\nFirstFrame 1\nLastFrame 60\nFramesPerSecond 30\n\n", ""},
 };
 
 std::vector<std::string> Expanded(const std::vector<std::string>& arguments) {
@@ -316,6 +450,264 @@ TEST(HostsimProgram, FilesNamedInAnyScriptOpen) {
   std::remove(marker.c_str());
 }
 
+TEST(HostsimProgram, NoTreePrintsTheResultAlone) {
+  const ProcessResult result =
+      qztest::RunProgram(qztest::HostsimPath(), {"run", "QZ_Sel_Child", "--select", "Controls", "--no-tree"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "QZ_Sel_Child on demo_rig.lws (bundled), deferred updates\n"
+            "selected before: Controls\n"
+            "result 0 (done)\n"
+            "sent 5 lines:\n"
+            "  SelectItem 10000005\n"
+            "  AddToSelection 10000006\n"
+            "  AddToSelection 10000007\n"
+            "  AddToSelection 10000008\n"
+            "  AddToSelection 10000009\n"
+            "messages: none\n"
+            "selected after: IK.Hand.L, IK.Hand.R, IK.Foot.L, IK.Foot.R, LookAt\n");
+}
+
+// The honest answer to "which mode is my host?": the three results side by
+// side, each part that is not the same in all of them starred.
+TEST(HostsimProgram, UpdatesAllShowsEachModeAndMarksWhatDiffers) {
+  const ProcessResult text = qztest::RunProgram(
+      qztest::HostsimPath(), {"run", "QZ_Add_Child", "--select", "Character", "--updates", "all", "--no-tree"});
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(text.out,
+            "QZ_Add_Child on demo_rig.lws (bundled), in each update mode\n"
+            "selected before: Character\n"
+            "\n"
+            "deferred updates\n"
+            "  result 0 (done)\n"
+            "* sent 2 lines:\n"
+            "*   AddToSelection 10000001\n"
+            "*   AddToSelection 10000004\n"
+            "  messages: none\n"
+            "* selected after: Character, Body, Controls\n"
+            "\n"
+            "live updates\n"
+            "  result 0 (done)\n"
+            "* sent 9 lines:\n"
+            "*   AddToSelection 10000001\n"
+            "*   AddToSelection 10000004\n"
+            "*   AddToSelection 10000002\n"
+            "*   AddToSelection 10000005\n"
+            "*   AddToSelection 10000006\n"
+            "*   AddToSelection 10000007\n"
+            "*   AddToSelection 10000008\n"
+            "*   AddToSelection 10000009\n"
+            "*   AddToSelection 10000003\n"
+            "  messages: none\n"
+            "* selected after: Character, Body, Controls, Head (10000002), IK.Hand.L, IK.Hand.R, IK.Foot.L, IK.Foot.R, "
+            "LookAt, Eyes\n"
+            "\n"
+            "snapshot updates\n"
+            "  result 0 (done)\n"
+            "* sent 2 lines:\n"
+            "*   AddToSelection 10000001\n"
+            "*   AddToSelection 10000004\n"
+            "  messages: none\n"
+            "* selected after: Character, Body, Controls\n"
+            "\n"
+            "the modes differ in the lines sent, the selection after (*)\n");
+  const ProcessResult tree = qztest::RunProgram(
+      qztest::HostsimPath(), {"run", "QZ_Add_Child", "--select", "Character", "--updates", "all", "--color", "never"});
+  EXPECT_EQ(tree.status, 0) << tree.err;
+  EXPECT_NE(tree.out.find("(*)\n\nbefore deferred live snapshot   id        kind    item\n"
+                          "     1        1    1        1   10000000  null    Character\n"
+                          "     -        2    2        2   10000001  object    Body\n"),
+            std::string::npos)
+      << tree.out;
+  EXPECT_NE(tree.out.find("     -        -    4        - * 10000002  object      Head\n"), std::string::npos);
+}
+
+// Each mode starts from a freshly loaded module: the panel shows the same in
+// all three, though the first run confirmed a pattern and kind.
+TEST(HostsimProgram, UpdatesAllLoadsTheModuleAfreshForEachMode) {
+  const ProcessResult result =
+      qztest::RunProgram(qztest::HostsimPath(), {"run", "QZ_Sel_ByName", "--select", "Shoulder.L", "--kind", "bone",
+                                                 "--pattern", "*L", "--updates", "all", "--no-tree"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string panel =
+      "  panel: \"Select By Name(wildcard)\" showed Object, \"\"; pressed 4, typed \"*L\", confirmed; open returned "
+      "1\n";
+  std::size_t count = 0;
+  for (std::size_t at = result.out.find(panel); at != std::string::npos; at = result.out.find(panel, at + 1)) ++count;
+  EXPECT_EQ(count, 3u) << result.out;
+  EXPECT_NE(result.out.find("\nthe three modes agree\n"), std::string::npos) << result.out;
+}
+
+TEST(HostsimProgram, ATourIsCheckedWholeBeforeItsFirstStep) {
+  const std::string path = qztest::WriteTemporaryFile(
+      "tour.txt", "QZ_Sel_Child --select Controls\nQZ_Sel_Parent --select Arm.L\nQZ_Sel_Child --select Nobody\n");
+  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"tour", path});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "hostsim tour: " + path +
+                            ":3: no item 'Nobody' in demo_rig.lws (bundled); did you mean 'Body'? (names and ids: "
+                            "hostsim list)\n");
+  std::remove(path.c_str());
+}
+
+struct TourCase {
+  std::string tour;
+  std::vector<std::string> options;
+  int status;
+  std::string out;  // must appear in standard output
+  std::string err;  // the whole of standard error, after "hostsim tour: PATH:"
+};
+
+TEST(HostsimProgram, TourLinesAndForms) {
+  const std::string twoSteps =
+      "\xEF\xBB\xBF# one\nhostsim run QZ_Sel_Child --select Controls\n\nrun QZ_Sel_Parent --select Arm.L\n";
+  const TourCase cases[] = {
+      {twoSteps,
+       {"--transcript"},
+       0,
+       "== QZ_Sel_Child --select Controls\nbefore: 10000004 Controls\nresult: 0\n  SelectItem 10000005\n",
+       ""},
+      {twoSteps, {"--transcript"}, 0, "== QZ_Sel_Parent --select Arm.L\nbefore: 40060001 Arm.L\nresult: 0\n", ""},
+      {twoSteps,
+       {"--no-tree", "--color", "never"},
+       0,
+       "== step 1 of 2\none\n$ hostsim run QZ_Sel_Child --select Controls\n\nQZ_Sel_Child on demo_rig.lws (bundled), "
+       "deferred updates\n",
+       ""},
+      {twoSteps,
+       {"--no-tree", "--color", "never"},
+       0,
+       "selected after: IK.Hand.L, IK.Hand.R, IK.Foot.L, IK.Foot.R, LookAt\n\n== step 2 of 2\n",
+       ""},
+      {twoSteps,
+       {"--json"},
+       0,
+       "\"steps\":[{\"line\":2,\"caption\":[\"one\"],\"arguments\":[\"QZ_Sel_Child\",\"--select\",\"Controls\"],"
+       "\"command\":\"QZ_Sel_Child\",\"updates\":\"deferred\",\"result\":0,\"lines\":[\"SelectItem 10000005\",",
+       ""},
+      {twoSteps,
+       {"--json"},
+       0,
+       "{\"line\":4,\"caption\":[],\"arguments\":[\"QZ_Sel_Parent\",\"--select\",\"Arm.L\"],\"command\":"
+       "\"QZ_Sel_Parent\",\"updates\":\"deferred\",\"result\":0,\"lines\":[\"SelectItem 40050001\"],\"messages\":[],"
+       "\"panel\":null,\"protocolErrors\":[],\"before\":[\"40060001\"],\"after\":[\"40050001\"]}],\"items\":[{",
+       ""},
+      {twoSteps, {"--json", "--transcript"}, 2, "", "give --transcript or --json, not both\n"},
+      {"QZ_Sel_Child --select Controls --updates all\n",
+       {},
+       2,
+       "",
+       ":1: --updates all needs a freshly loaded module for each mode, and a tour's steps share one; compare the modes "
+       "with hostsim run\n"},
+      {"QZ_Sel_Child --select Controls\nhostsim list\n",
+       {},
+       2,
+       "",
+       ":2: a step is a run line: 'hostsim run COMMAND ...', 'run COMMAND ...' or 'COMMAND ...'\n"},
+      {"QZ_Sel_Child --select Controls\nrun --select Controls QZ_Sel_Parent\n",
+       {},
+       2,
+       "",
+       ":2: --select took the command name 'QZ_Sel_Parent' as one of its values: put the command first (hostsim run "
+       "QZ_Sel_Parent --select ...), or end --select with --\n"},
+  };
+  for (const TourCase& row : cases) {
+    const std::string path = qztest::WriteTemporaryFile("tour.txt", row.tour);
+    std::vector<std::string> arguments = {"tour", path};
+    arguments.insert(arguments.end(), row.options.begin(), row.options.end());
+    SCOPED_TRACE(Joined(arguments) + "\n" + row.tour);
+    const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), arguments);
+    EXPECT_EQ(result.status, row.status) << result.err;
+    EXPECT_NE(result.out.find(row.out), std::string::npos) << result.out;
+    if (row.status == 0) {
+      EXPECT_EQ(result.err, "");
+      EXPECT_EQ(result.out.find("id        kind    item"), std::string::npos) << "a tree in " << result.out;
+    } else {
+      EXPECT_EQ(result.out, "");
+      const std::string where = "hostsim tour: " + (row.err[0] == ':' ? path : "");
+      EXPECT_EQ(result.err, where + row.err);
+    }
+    std::remove(path.c_str());
+  }
+}
+
+// Colour only for a terminal, and not for one that asks for none.
+TEST(HostsimProgram, ColourFollowsTheTerminalsWishes) {
+  struct Environment {
+    const char* noColor;
+    const char* term;
+    bool color;
+  };
+  const Environment cases[] = {
+      {nullptr, "xterm-256color", true}, {nullptr, nullptr, true}, {nullptr, "dumb", false},
+      {"1", "xterm-256color", false},    {"", "xterm", true},
+  };
+  const auto set = [](const char* name, const char* value) {
+#if defined(_WIN32)
+    _putenv_s(name, value == nullptr ? "" : value);
+#else
+    if (value == nullptr)
+      unsetenv(name);
+    else
+      setenv(name, value, 1);
+#endif
+  };
+  const auto saved = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::optional<std::string>() : std::optional<std::string>(value);
+  };
+  const std::optional<std::string> savedNoColor = saved("NO_COLOR"), savedTerm = saved("TERM");
+  for (const Environment& row : cases) {
+    SCOPED_TRACE(std::string("NO_COLOR=") + (row.noColor ? row.noColor : "(unset)") +
+                 " TERM=" + (row.term ? row.term : "(unset)"));
+    set("NO_COLOR", row.noColor);
+    set("TERM", row.term);
+    std::ostringstream out, err;
+    hostsim::Console terminal{out, err, true};
+    EXPECT_EQ(hostsim::RunCommandLine({"list"}, terminal), 0) << err.str();
+    EXPECT_EQ(out.str().find("\033[") != std::string::npos, row.color);
+  }
+  set("NO_COLOR", savedNoColor ? savedNoColor->c_str() : nullptr);
+  set("TERM", savedTerm ? savedTerm->c_str() : nullptr);
+}
+
+TEST(HostsimProgram, SaveKeepsTheFrameRangeAndRate) {
+  const std::string source =
+      qztest::WriteTemporaryFile("timed.lws",
+                                 "\xEF\xBB\xBFLWSC\n3\n\nFirstFrame -10\nLastFrame 250\nFramesPerSecond 29.970000\n\n"
+                                 "AddNullObject Rig\n");
+  const std::string saved = qztest::WriteTemporaryFile("saved.lws", "");
+  const ProcessResult save = qztest::RunProgram(qztest::HostsimPath(), {"save", saved, "--scene", source});
+  EXPECT_EQ(save.status, 0) << save.err;
+  EXPECT_EQ(qztest::ReadFile(saved),
+            "LWSC\n5\n\nFirstFrame -10\nLastFrame 250\nFramesPerSecond 29.97\n\nAddNullObject 10000000 Rig\n\n"
+            "AmbientColor 1 1 1\nAmbientIntensity 0.05\n");
+  std::remove(source.c_str());
+  std::remove(saved.c_str());
+}
+
+// Names are bytes from scene files: the JSON stays valid UTF-8, and a name
+// that is not carries its bytes beside it.
+TEST(HostsimProgram, JsonNamesThatAreNotUtf8CarryTheirBytes) {
+  const std::string scene = qztest::WriteTemporaryFile(
+      "bytes.lws",
+      "LWSC\n5\n\nAddNullObject 10000000 Caf\xE9\nAddNullObject 10000001 Caf\xC3\xA9\n"
+      "AddNullObject 10000002 S\xED\xA0\x80\n\nLoadObjectLayer 1 10000003 Objects/\xFF.lwo\n");
+  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"list", "--json", "--scene", scene});
+  EXPECT_EQ(result.status, 0) << result.err;
+  for (const std::string expected : {
+           "\"name\":\"Caf\\ufffd\",\"nameBytes\":\"436166e9\",\"depth\":0,",
+           "\"name\":\"Caf\xC3\xA9\",\"depth\":0,",
+           "\"name\":\"S\\ufffd\\ufffd\\ufffd\",\"nameBytes\":\"53eda080\",",
+           "\"name\":\"\\ufffd\",\"nameBytes\":\"ff\",\"depth\":0,\"parent\":null,\"file\":\"C:"
+           "\\\\Content\\\\Objects\\\\"
+           "\\ufffd.lwo\",\"fileBytes\":\"433a5c436f6e74656e745c4f626a656374735cff2e6c776f\"}",
+       }) {
+    EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
+  }
+  std::remove(scene.c_str());
+}
+
 // ---- the golden transcript of the demo tour ----------------------------------
 //
 // After an intended change in what the module sends, regenerate it with
@@ -372,6 +764,12 @@ TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
       {"bad\xff\xc3", "\"bad\\ufffd\\ufffd\""},
       // A surrogate, an overlong form and a value past U+10FFFF are not UTF-8 either.
       {"\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\""},
+      // Overlong forms, surrogates and code points past U+10FFFF are not
+      // UTF-8 either, though their bytes look like it.
+      {"\xC0\xAF\xE0\x80\xAF", "\"\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\""},
+      {"\xED\xA0\x80\xED\x9F\xBF", "\"\\ufffd\\ufffd\\ufffd\xED\x9F\xBF\""},
+      {"\xF4\x90\x80\x80\xF4\x8F\xBF\xBF", "\"\\ufffd\\ufffd\\ufffd\\ufffd\xF4\x8F\xBF\xBF\""},
+      {"\xF0\x8F\xBF\xBF\xF0\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\xF0\x90\x80\x80\""},
   };
   for (const JsonCase& json : cases) {
     hostsim::JsonWriter writer;

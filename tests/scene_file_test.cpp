@@ -311,6 +311,12 @@ const BadScene kBadScenes[] = {
     {"brace block never closed", "LWSC\n3\nAddNullObject A\n{ Envelope\n  2\n", 4, "never closed"},
     {"plug-in block never closed", "LWSC\n5\nPlugin X 1 Y\n0\n", 3, "no 'EndPlugin'"},
     {"zero position", "LWSC\n1\nLoadObject a.lwo\nParentObject 0\n", 4, "positive object position"},
+    {"frame not a number", "LWSC\n5\n\nFirstFrame one\n", 4, "frame number after 'FirstFrame', found 'one'"},
+    {"frame past any animation", "LWSC\n5\nLastFrame 99999999999\n", 3, "frame number after 'LastFrame'"},
+    {"rate of zero", "LWSC\n1\nFramesPerSecond 0.000000\n", 3, "positive number after 'FramesPerSecond'"},
+    {"rate not a number", "LWSC\n5\nFramesPerSecond 1e9\n", 3, "found '1e9'"},
+    {"text after a frame", "LWSC\n5\nFirstFrame 1 2\n", 3, "unexpected text after 'FirstFrame'"},
+    {"byte-order mark twice", "\xEF\xBB\xBF\xEF\xBB\xBFLWSC\n5\n", 1, "not a scene file"},
 };
 
 TEST(SceneFileRead, MalformedFilesAreRejectedWithFileAndLine) {

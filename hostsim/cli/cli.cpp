@@ -1,5 +1,7 @@
 #include "hostsim/cli/cli.h"
 
+#include <algorithm>
+
 #include "hostsim/cli/cli_list.h"
 #include "hostsim/cli/cli_run.h"
 #include "hostsim/cli/cli_save.h"
@@ -17,7 +19,7 @@ const Subcommand* const kSubcommands[] = {&kRunSubcommand, &kListSubcommand, &kV
                                           &kSaveSubcommand};
 
 void PrintUsage(std::ostream& out) {
-  out << "usage: hostsim SUBCOMMAND [options]   (hostsim SUBCOMMAND --help for its options)\n\n"
+  out << "usage: hostsim SUBCOMMAND [options]   (hostsim help SUBCOMMAND for its options)\n\n"
          "A stand-in for the host: it loads the selection module's file, answers its service\n"
          "lookups on a scene, runs its commands and shows every command line they send.\n\n";
   for (const Subcommand* subcommand : kSubcommands)
@@ -27,9 +29,35 @@ void PrintUsage(std::ostream& out) {
 }
 
 int RunSubcommand(const Subcommand& subcommand, const std::vector<std::string>& arguments, Console& console) {
-  const HelpText help = subcommand.help();
-  if (WantsHelp(arguments)) return PrintHelp(help, console.out);
+  HelpText help = subcommand.help();
+  if (WantsHelp(arguments)) {
+    if (help.aboutArguments != nullptr) help.after = help.aboutArguments(arguments) + help.after;
+    return PrintHelp(help, console.out);
+  }
   return subcommand.run(ParseOptions(arguments, help.options, subcommand.maxPositional), console);
+}
+
+std::vector<std::string> SubcommandNames() {
+  std::vector<std::string> names;
+  for (const Subcommand* subcommand : kSubcommands) names.emplace_back(subcommand->name);
+  return names;
+}
+
+const Subcommand& FindSubcommand(const std::string& name) {
+  for (const Subcommand* subcommand : kSubcommands) {
+    if (name == subcommand->name) return *subcommand;
+  }
+  throw UnknownChoice("subcommand", name, SubcommandNames());
+}
+
+int Dispatch(const std::string& name, const std::vector<std::string>& arguments, Console& console) {
+  if (name == "--help" || name == "-h" || (name == "help" && arguments.empty())) {
+    PrintUsage(console.out);
+    return kExitDone;
+  }
+  if (name != "help") return RunSubcommand(FindSubcommand(name), arguments, console);
+  if (arguments.size() > 1) throw CliError("unexpected argument '" + arguments[1] + "' (hostsim help SUBCOMMAND)");
+  return RunSubcommand(FindSubcommand(arguments[0]), {"--help"}, console);
 }
 
 }  // namespace
@@ -40,10 +68,6 @@ int RunCommandLine(const std::vector<std::string>& arguments, Console& console) 
     return kExitUsage;
   }
   const std::string& name = arguments[0];
-  if (name == "--help" || name == "-h" || name == "help") {
-    PrintUsage(console.out);
-    return kExitDone;
-  }
   if (name == "--version") {
     if (arguments.size() > 1) {
       console.err << "hostsim: --version takes no further arguments\n";
@@ -51,19 +75,15 @@ int RunCommandLine(const std::vector<std::string>& arguments, Console& console) 
     }
     return PrintVersion(console.out);
   }
-  for (const Subcommand* subcommand : kSubcommands) {
-    if (name != subcommand->name) continue;
-    try {
-      return RunSubcommand(*subcommand, std::vector<std::string>(arguments.begin() + 1, arguments.end()), console);
-    } catch (const CliError& error) {
-      console.err << "hostsim " << name << ": " << error.what() << "\n";
-      return error.status;
-    }
+  const std::vector<std::string> names = SubcommandNames();
+  // An unknown subcommand is the program's error, not a subcommand's.
+  const bool known = name == "help" || std::find(names.begin(), names.end(), name) != names.end();
+  try {
+    return Dispatch(name, std::vector<std::string>(arguments.begin() + 1, arguments.end()), console);
+  } catch (const CliError& error) {
+    console.err << "hostsim" << (known ? " " + name : std::string()) << ": " << error.what() << "\n";
+    return error.status;
   }
-  std::vector<std::string> valid;
-  for (const Subcommand* subcommand : kSubcommands) valid.emplace_back(subcommand->name);
-  console.err << "hostsim: unknown subcommand '" << name << "' (valid: " << JoinedChoices(valid) << ")\n";
-  return kExitUsage;
 }
 
 }  // namespace hostsim

@@ -1,5 +1,8 @@
 #include "hostsim/cli/cli_save.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "hostsim/cli/loading.h"
 #include "hostsim/scene/random_scene.h"
@@ -19,6 +22,21 @@ constexpr char kSaveAbout[] = R"(Writes a scene as a version-5 scene file (OUTPU
 any version, the bundled demo, or the random scene validate reports by its seed, so
 that it can be shared and run again with --scene.
 )";
+
+// Errors name the system's reason: a missing folder and a full disk want
+// different fixes.
+void WriteFile(const std::string& path, const std::string& text) {
+  const auto fail = [&path](int error) { return CliError("cannot write " + path + ": " + std::strerror(error)); };
+  std::FILE* file = OpenFile(path, "wb");
+  if (file == nullptr) throw fail(errno);
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int writeError = errno;
+  if (!written) {
+    std::fclose(file);
+    throw fail(writeError);
+  }
+  if (std::fclose(file) != 0) throw fail(errno);
+}
 
 HelpText SaveHelp() { return {"save OUTPUT [options]", kSaveAbout, kSaveOptions}; }
 
@@ -49,7 +67,7 @@ int Save(const Options& options, Console& console) {
     console.out << text;
     return kExitDone;
   }
-  if (!WriteWholeFile(output, text)) throw CliError("cannot write '" + output + "'");
+  WriteFile(output, text);
   return kExitDone;
 }
 

@@ -3,8 +3,33 @@
 #include <cstdio>
 
 #include "hostsim/cli/utf8.h"
+#include "hostsim/scene/text.h"
 
 namespace hostsim {
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) {
+      ++at;
+      continue;
+    }
+    const std::size_t length = DecodeUtf8(text, at).length;
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+std::string HexBytes(std::string_view bytes) {
+  std::string hex;
+  for (const char c : bytes) hex += Hex(static_cast<unsigned char>(c), 2, HexCase::Lower);
+  return hex;
+}
+
+void JsonWriter::NamedBytes(std::string_view key, std::string_view text) {
+  Key(key).String(text);
+  if (!IsValidUtf8(text)) Key(std::string(key) + "Bytes").String(HexBytes(text));
+}
 
 void JsonWriter::BeforeValue() {
   if (afterKey_) {

@@ -9,6 +9,9 @@
 
 namespace hostsim {
 
+bool IsValidUtf8(std::string_view text);
+std::string HexBytes(std::string_view bytes);  // two lower-case digits a byte
+
 class JsonWriter {
  public:
   void BeginObject() { Open('{'); }
@@ -21,6 +24,10 @@ class JsonWriter {
   void Bool(bool value);
   void Null();
   void Strings(const std::vector<std::string>& texts);
+  // `key` with `text` as a string; where the text is not valid UTF-8, which
+  // a string can only show with U+FFFD in place of the bad bytes, also
+  // `key`Bytes with every byte in hex, so that nothing is lost.
+  void NamedBytes(std::string_view key, std::string_view text);
 
   const std::string& text() const { return out_; }
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
+#include <random>
 
 #include "hostsim/cli/text.h"
 #include "hostsim/scene/examples.h"
@@ -12,25 +14,6 @@
 #include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
-
-namespace {
-
-std::size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-}  // namespace
 
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
   const std::string path = options.Value("--module", DefaultModulePath());
@@ -45,6 +28,32 @@ std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
   } catch (const LoadError& error) {
     throw CliError(error.what());
   }
+}
+
+FreshModuleCopy::FreshModuleCopy(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path original(path);
+  // A name of its own: a host loading the same path again gets the module
+  // already loaded, with all it remembers.
+  static std::random_device random;
+  const fs::path copy =
+      fs::temp_directory_path(error) / ("hostsim_fresh_" + std::to_string(random()) + original.extension().string());
+  if (!error) fs::copy_file(original, copy, fs::copy_options::overwrite_existing, error);
+  if (error) throw CliError("cannot copy " + path + " to load it afresh: " + error.message());
+  copy_ = copy.string();
+  try {
+    module_ = ModuleLibrary::Open(copy_);
+  } catch (const LoadError& loadError) {
+    fs::remove(copy, error);
+    throw CliError(loadError.what());
+  }
+}
+
+FreshModuleCopy::~FreshModuleCopy() {
+  module_.reset();
+  std::error_code ignored;
+  std::filesystem::remove(copy_, ignored);
 }
 
 LoadedScene LoadScene(const Options& options) {

@@ -16,6 +16,22 @@ namespace hostsim {
 
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options);
 
+// A private copy of a module file, loaded on its own, so that what the module
+// remembers between runs starts as a newly loaded module's does. The copy is
+// unloaded and removed again at the end.
+class FreshModuleCopy {
+ public:
+  explicit FreshModuleCopy(const std::string& path);  // throws CliError
+  ~FreshModuleCopy();
+  FreshModuleCopy(const FreshModuleCopy&) = delete;
+  FreshModuleCopy& operator=(const FreshModuleCopy&) = delete;
+  const ModuleLibrary& module() const { return *module_; }
+
+ private:
+  std::string copy_;
+  std::unique_ptr<ModuleLibrary> module_;
+};
+
 struct LoadedScene {
   Scene scene;
   std::string label;  // the file as the user named it, or the bundled demo

@@ -11,6 +11,8 @@ namespace {
 
 bool IsOption(const std::string& argument) { return argument.size() > 2 && argument.compare(0, 2, "--") == 0; }
 
+constexpr char kEndOfOptions[] = "--";
+
 }  // namespace
 
 std::string Options::Value(std::string_view name, const std::string& fallback) const {
@@ -24,16 +26,35 @@ std::vector<std::string> Options::All(std::string_view name) const {
 }
 
 bool WantsHelp(const std::vector<std::string>& arguments) {
-  return std::any_of(arguments.begin(), arguments.end(),
+  const auto end = std::find(arguments.begin(), arguments.end(), kEndOfOptions);
+  return std::any_of(arguments.begin(), end,
                      [](const std::string& argument) { return argument == "--help" || argument == "-h"; });
+}
+
+CliError UnknownChoice(const std::string& what, std::string_view text, const std::vector<std::string>& choices) {
+  return CliError("unknown " + what + " '" + std::string(text) + "'" + DidYouMean(text, choices) +
+                  " (valid: " + JoinedChoices(choices) + ")");
+}
+
+std::string ChooseIgnoringCase(const std::string& what, std::string_view text,
+                               const std::vector<std::string>& choices) {
+  for (const std::string& choice : choices) {
+    if (EqualsIgnoringCase(choice, text)) return choice;
+  }
+  throw UnknownChoice(what, text, choices);
 }
 
 Options ParseOptions(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
                      std::size_t maxPositional) {
   Options options;
+  bool optionsEnded = false;
   for (std::size_t at = 0; at < arguments.size(); ++at) {
     const std::string& argument = arguments[at];
-    if (!IsOption(argument)) {
+    if (!optionsEnded && argument == kEndOfOptions) {
+      optionsEnded = true;
+      continue;
+    }
+    if (optionsEnded || !IsOption(argument)) {
       if (options.positional.size() >= maxPositional)
         throw CliError("unexpected argument '" + argument + "'" +
                        (maxPositional == 0 ? std::string(" (this command takes options only)") : std::string()));
@@ -47,7 +68,7 @@ Options ParseOptions(const std::vector<std::string>& arguments, const std::vecto
       std::vector<std::string> valid;
       valid.reserve(specs.size());
       for (const OptionSpec& s : specs) valid.emplace_back(s.name);
-      throw CliError("unknown option '" + name + "' (valid: " + JoinedChoices(valid) + ")");
+      throw UnknownChoice("option", name, valid);
     }
     std::vector<std::string>& values = options.values[name];
     if (spec->value.empty()) {
@@ -59,12 +80,11 @@ Options ParseOptions(const std::vector<std::string>& arguments, const std::vecto
       continue;
     }
     const std::size_t before = values.size();
-    while (at + 1 < arguments.size() && !IsOption(arguments[at + 1])) {
+    while (at + 1 < arguments.size() && !IsOption(arguments[at + 1]) && arguments[at + 1] != kEndOfOptions) {
       values.push_back(arguments[++at]);
       if (!spec->many) break;
     }
-    if (values.size() == before && !spec->many)
-      throw CliError("option " + name + " needs a value (" + std::string(spec->value) + ")");
+    if (values.size() == before) throw CliError("option " + name + " needs a value (" + std::string(spec->value) + ")");
   }
   return options;
 }
@@ -85,12 +105,14 @@ int PrintHelp(const HelpText& text, std::ostream& out) {
 }
 
 bool UseColor(const Options& options, const Console& console) {
-  const std::string when = options.Value("--color", "auto");
+  const std::string when = ChooseIgnoringCase("--color", options.Value("--color", "auto"), {"auto", "always", "never"});
   if (when == "always") return true;
   if (when == "never") return false;
-  if (when != "auto") throw CliError("unknown --color '" + when + "' (valid: auto, always, never)");
+  // The conventions terminals and their users share for "no colour, please".
   const char* noColor = std::getenv("NO_COLOR");
-  return console.outIsTerminal && (noColor == nullptr || *noColor == '\0');
+  const char* term = std::getenv("TERM");
+  return console.outIsTerminal && (noColor == nullptr || *noColor == '\0') &&
+         (term == nullptr || std::string_view(term) != "dumb");
 }
 
 }  // namespace hostsim

@@ -42,20 +42,33 @@ struct Options {
   std::vector<std::string> All(std::string_view name) const;
 };
 
-// Throws CliError naming the unknown option and the valid ones.
+// Throws CliError naming the unknown option and the valid ones. "--" ends
+// the options: every argument after it is positional.
 Options ParseOptions(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
                      std::size_t maxPositional);
+// --help or -h before any "--".
 bool WantsHelp(const std::vector<std::string>& arguments);
+
+// "unknown WHAT 'TEXT'; did you mean ...? (valid: ...)", the one form every
+// unknown word on the command line is reported in.
+CliError UnknownChoice(const std::string& what, std::string_view text, const std::vector<std::string>& choices);
+// The choice `text` names, ignoring case: option values are words, not names.
+// Throws UnknownChoice otherwise.
+std::string ChooseIgnoringCase(const std::string& what, std::string_view text, const std::vector<std::string>& choices);
 
 struct HelpText {
   std::string_view usage;  // after "usage: hostsim "
   std::string_view about;  // paragraphs, each line ending in a newline
   const std::vector<OptionSpec>& options;
   std::string after = "";  // printed below the options
+  // Printed between the options and `after`: what the arguments given beside
+  // --help name ("run --help --module M" lists M's commands).
+  std::string (*aboutArguments)(const std::vector<std::string>& arguments) = nullptr;
 };
 int PrintHelp(const HelpText& help, std::ostream& out);  // returns kExitDone
 
-// "--color auto|always|never" against the console.
+// "--color auto|always|never" against the console and the environment's
+// NO_COLOR and TERM=dumb.
 bool UseColor(const Options& options, const Console& console);
 
 // A subcommand of hostsim: its help, whose options are the ones it parses,

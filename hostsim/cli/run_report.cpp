@@ -1,5 +1,9 @@
 #include "hostsim/cli/run_report.h"
 
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+
 #include "hostsim/cli/json_writer.h"
 #include "hostsim/cli/text.h"
 #include "hostsim/cli/tree_view.h"
@@ -70,56 +74,14 @@ void WritePanelJson(JsonWriter& json, const std::optional<PanelRecord>& panel) {
   json.EndObject();
 }
 
-}  // namespace
-
-std::string NamedSelection(const Scene& scene, const std::vector<std::uint32_t>& ids, bool withIds) {
-  if (ids.empty()) return "(nothing)";
-  std::string text;
-  for (const std::uint32_t id : ids) {
-    if (!text.empty()) text += ", ";
-    text += withIds ? IdText(id) + " " + scene.Get(id).name : scene.Get(id).name;
-  }
-  return text;
+void WriteIds(JsonWriter& json, const std::vector<std::uint32_t>& ids) {
+  json.BeginArray();
+  for (const std::uint32_t id : ids) json.String(IdText(id));
+  json.EndArray();
 }
 
-void PrintOutcome(const RunRecord& record, bool color, std::ostream& out) {
-  for (const Message& message : record.result.messages)
-    out << "message: " << message.text << (message.secondText ? " / " + *message.secondText : "") << "\n";
-  const std::string panel = PanelText(record);
-  if (!panel.empty()) out << "panel: " << panel << "\n";
-  for (const std::string& error : record.result.protocolErrors)
-    out << Styled("protocol error: " + error, kBoldRed, color) << "\n";
-}
-
-void PrintRunText(const RunRecord& record, const LoadedScene& loaded, bool color, std::ostream& out) {
-  const Scene& scene = loaded.scene;
-  out << record.command << " on " << loaded.label << ", " << UpdateModeName(record.mode) << " updates\n";
-  out << "selected before: " << NamedSelection(scene, record.before, false) << "\n";
-  out << "result " << ResultMeaning(record.result.code) << "\n";
-  out << "sent " << record.result.lines.size() << (record.result.lines.size() == 1 ? " line" : " lines")
-      << (record.result.lines.empty() ? "\n" : ":\n");
-  for (const std::string& line : record.result.lines) out << "  " << line << "\n";
-  if (record.result.messages.empty()) out << "messages: none\n";
-  PrintOutcome(record, color, out);
-  out << "selected after: " << NamedSelection(scene, record.after, false) << "\n\n";
-  const SelectionMarks marks{record.before, record.after};
-  TreeStyle style;
-  style.color = color;
-  out << RenderTree(scene, &marks, style);
-}
-
-void PrintRunJson(const RunRecord& record, const LoadedScene& loaded, const ModuleLibrary& module, std::ostream& out) {
-  JsonWriter json;
-  const auto ids = [&json](const std::vector<std::uint32_t>& list) {
-    json.BeginArray();
-    for (const std::uint32_t id : list) json.String(IdText(id));
-    json.EndArray();
-  };
-  json.BeginObject();
-  json.Key("command").String(record.command);
-  json.Key("module").String(module.path());
-  json.Key("scene").String(loaded.label);
-  json.Key("updates").String(UpdateModeName(record.mode));
+// What one run did, as members of the object being written.
+void WriteOutcomeJson(JsonWriter& json, const RunRecord& record) {
   json.Key("result").Number(record.result.code);
   json.Key("lines").Strings(record.result.lines);
   json.Key("messages");
@@ -127,13 +89,193 @@ void PrintRunJson(const RunRecord& record, const LoadedScene& loaded, const Modu
   json.Key("panel");
   WritePanelJson(json, record.panel);
   json.Key("protocolErrors").Strings(record.result.protocolErrors);
+}
+
+// The parts of a result a reader compares between update modes, in the order
+// they are printed.
+enum class Part { Result, Lines, Messages, Panel, ProtocolErrors, After };
+constexpr Part kParts[] = {Part::Result, Part::Lines, Part::Messages, Part::Panel, Part::ProtocolErrors, Part::After};
+
+const char* PartName(Part part) {
+  switch (part) {
+    case Part::Result: return "the result";
+    case Part::Lines: return "the lines sent";
+    case Part::Messages: return "the messages";
+    case Part::Panel: return "the panel";
+    case Part::ProtocolErrors: return "the protocol errors";
+    case Part::After: return "the selection after";
+  }
+  return "?";
+}
+
+// One part of a result as the text lines "hostsim run" prints, each ending in
+// a newline: the parts that need no scene to be told.
+std::vector<std::string> OutcomeLines(const RunRecord& record, Part part, bool color) {
+  std::vector<std::string> lines;
+  switch (part) {
+    case Part::Messages:
+      if (record.result.messages.empty()) lines.emplace_back("messages: none\n");
+      for (const Message& message : record.result.messages)
+        lines.push_back("message: " + message.text + (message.secondText ? " / " + *message.secondText : "") + "\n");
+      break;
+    case Part::Panel: {
+      const std::string panel = PanelText(record);
+      if (!panel.empty()) lines.push_back("panel: " + panel + "\n");
+      break;
+    }
+    case Part::ProtocolErrors:
+      for (const std::string& error : record.result.protocolErrors)
+        lines.push_back(Styled("protocol error: " + error, kBoldRed, color) + "\n");
+      break;
+    default: break;
+  }
+  return lines;
+}
+
+std::vector<std::string> PartLines(const RunRecord& record, Part part, const Scene& scene, bool color) {
+  std::vector<std::string> lines;
+  switch (part) {
+    case Part::Result: lines.push_back("result " + ResultMeaning(record.result.code) + "\n"); break;
+    case Part::Lines: {
+      const std::size_t count = record.result.lines.size();
+      lines.push_back("sent " + std::to_string(count) + (count == 1 ? " line" : " lines") +
+                      (count == 0 ? "\n" : ":\n"));
+      for (const std::string& line : record.result.lines) lines.push_back("  " + line + "\n");
+      break;
+    }
+    case Part::After: lines.push_back("selected after: " + NamedSelection(scene, record.after, false) + "\n"); break;
+    default: return OutcomeLines(record, part, color);
+  }
+  return lines;
+}
+
+std::vector<Part> DifferingParts(const std::vector<RunRecord>& records, const Scene& scene) {
+  std::vector<Part> differing;
+  for (const Part part : kParts) {
+    const std::vector<std::string> first = PartLines(records[0], part, scene, false);
+    for (const RunRecord& record : records) {
+      if (PartLines(record, part, scene, false) == first) continue;
+      differing.push_back(part);
+      break;
+    }
+  }
+  return differing;
+}
+
+}  // namespace
+
+std::string NamedSelection(const Scene& scene, const std::vector<std::uint32_t>& ids, bool withIds) {
+  if (ids.empty()) return "(nothing)";
+  std::unordered_map<std::string_view, std::size_t> uses;
+  if (!withIds) {
+    for (const Item& item : scene.items()) {
+      if (item.id != 0) ++uses[item.name];
+    }
+  }
+  std::string text;
+  for (const std::uint32_t id : ids) {
+    if (!text.empty()) text += ", ";
+    const std::string& name = scene.Get(id).name;
+    if (withIds)
+      text += IdText(id) + " " + name;
+    else if (uses[name] > 1)
+      text += (name.empty() ? "" : name + " ") + "(" + IdText(id) + ")";
+    else
+      text += name;
+  }
+  return text;
+}
+
+void PrintOutcome(const RunRecord& record, bool color, std::ostream& out) {
+  for (const Part part : {Part::Messages, Part::Panel, Part::ProtocolErrors}) {
+    if (part == Part::Messages && record.result.messages.empty()) continue;
+    for (const std::string& line : OutcomeLines(record, part, color)) out << line;
+  }
+}
+
+void PrintRunText(const RunRecord& record, const LoadedScene& loaded, const TextStyle& style, std::ostream& out) {
+  const Scene& scene = loaded.scene;
+  out << record.command << " on " << loaded.label << ", " << UpdateModeName(record.mode) << " updates\n";
+  out << "selected before: " << NamedSelection(scene, record.before, false) << "\n";
+  for (const Part part : kParts) {
+    for (const std::string& line : PartLines(record, part, scene, style.color)) out << line;
+  }
+  if (!style.tree) return;
+  TreeStyle tree;
+  tree.color = style.color;
+  out << "\n" << RenderTree(scene, {{"before", record.before}, {"after", record.after}}, tree);
+}
+
+void PrintModesText(const std::vector<RunRecord>& records, const LoadedScene& loaded, const TextStyle& style,
+                    std::ostream& out) {
+  const Scene& scene = loaded.scene;
+  out << records[0].command << " on " << loaded.label << ", in each update mode\n";
+  out << "selected before: " << NamedSelection(scene, records[0].before, false) << "\n";
+  const std::vector<Part> differing = DifferingParts(records, scene);
+  const std::string mark = Styled("*", kYellow, style.color) + " ";
+  for (const RunRecord& record : records) {
+    out << "\n" << Styled(std::string(UpdateModeName(record.mode)) + " updates", kBold, style.color) << "\n";
+    for (const Part part : kParts) {
+      const bool differs = std::find(differing.begin(), differing.end(), part) != differing.end();
+      for (const std::string& line : PartLines(record, part, scene, style.color))
+        out << (differs ? mark : "  ") << line;
+    }
+  }
+  std::vector<std::string> names;
+  names.reserve(differing.size());
+  for (const Part part : differing) names.emplace_back(PartName(part));
+  out << "\n"
+      << (names.empty() ? "the three modes agree" : "the modes differ in " + JoinedChoices(names) + " (*)") << "\n";
+  if (!style.tree) return;
+  std::vector<MarkColumn> columns = {{"before", records[0].before}};
+  for (const RunRecord& record : records) columns.push_back({UpdateModeName(record.mode), record.after});
+  TreeStyle tree;
+  tree.color = style.color;
+  out << "\n" << RenderTree(scene, columns, tree);
+}
+
+void WriteRunJson(JsonWriter& json, const std::vector<RunRecord>& records, const Scene& scene) {
+  const RunRecord& first = records[0];
+  if (records.size() == 1) {
+    json.Key("updates").String(UpdateModeName(first.mode));
+    WriteOutcomeJson(json, first);
+    json.Key("before");
+    WriteIds(json, first.before);
+    json.Key("after");
+    WriteIds(json, first.after);
+    return;
+  }
+  json.Key("updates").String("all");
   json.Key("before");
-  ids(record.before);
-  json.Key("after");
-  ids(record.after);
+  WriteIds(json, first.before);
+  json.Key("modes").BeginArray();
+  for (const RunRecord& record : records) {
+    json.BeginObject();
+    json.Key("updates").String(UpdateModeName(record.mode));
+    WriteOutcomeJson(json, record);
+    json.Key("after");
+    WriteIds(json, record.after);
+    json.EndObject();
+  }
+  json.EndArray();
+  json.Key("differs").Bool(!DifferingParts(records, scene).empty());
+}
+
+void PrintRunJson(const std::vector<RunRecord>& records, const LoadedScene& loaded, const ModuleLibrary& module,
+                  std::ostream& out) {
+  JsonWriter json;
+  json.BeginObject();
+  json.Key("command").String(records[0].command);
+  json.Key("module").String(module.path());
+  json.Key("scene").String(loaded.label);
+  WriteRunJson(json, records, loaded.scene);
   json.Key("items");
-  const SelectionMarks marks{record.before, record.after};
-  WriteItemsJson(json, loaded.scene, &marks);
+  if (records.size() == 1) {
+    const SelectionMarks marks{records[0].before, records[0].after};
+    WriteItemsJson(json, loaded.scene, &marks);
+  } else {
+    WriteItemsJson(json, loaded.scene, nullptr);
+  }
   json.EndObject();
   out << json.text() << "\n";
 }

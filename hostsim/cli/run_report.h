@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "hostsim/cli/json_writer.h"
 #include "hostsim/cli/loading.h"
 #include "hostsim/cli/run_step.h"
 #include "hostsim/host/module_library.h"
@@ -15,10 +16,25 @@
 
 namespace hostsim {
 
-void PrintRunText(const RunRecord& record, const LoadedScene& loaded, bool color, std::ostream& out);
-void PrintRunJson(const RunRecord& record, const LoadedScene& loaded, const ModuleLibrary& module, std::ostream& out);
+struct TextStyle {
+  bool color = false;
+  bool tree = true;  // the scene tree below each result
+};
 
-// The items by name, entry 0 first, each after its id when `withIds`.
+void PrintRunText(const RunRecord& record, const LoadedScene& loaded, const TextStyle& style, std::ostream& out);
+// The runs of one command in each update mode, one after another; a part of
+// the result not the same in all of them is starred at each of its lines.
+void PrintModesText(const std::vector<RunRecord>& records, const LoadedScene& loaded, const TextStyle& style,
+                    std::ostream& out);
+// One run, or each mode's run with "differs", with the scene's items.
+void PrintRunJson(const std::vector<RunRecord>& records, const LoadedScene& loaded, const ModuleLibrary& module,
+                  std::ostream& out);
+// One run, or each mode's, as members of the object being written, from the
+// update mode on.
+void WriteRunJson(JsonWriter& json, const std::vector<RunRecord>& records, const Scene& scene);
+
+// The items by name, entry 0 first: each after its id when `withIds`, else
+// with its id after any name that more than one item of the scene has.
 std::string NamedSelection(const Scene& scene, const std::vector<std::uint32_t>& ids, bool withIds);
 
 // A line each for the messages shown, the panel, and the protocol errors.

@@ -24,14 +24,18 @@ struct KindKey {
 };
 const KindKey kKindKeys[] = {{"object", '1'}, {"light", '2'}, {"camera", '3'}, {"bone", '4'}};
 
+constexpr char kAllModes[] = "all";
+
 std::uint32_t ParseKey(const std::string& text) {
+  // A character is itself, whatever its case: 'D' and 'd' are other keys.
   if (text.size() == 1) return static_cast<unsigned char>(text[0]);
-  if (text == "tab") return 9;
-  if (text == "enter") return 13;
+  if (EqualsIgnoringCase(text, "tab")) return 9;
+  if (EqualsIgnoringCase(text, "enter")) return 13;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     if (const std::optional<std::uint32_t> code = ParseHex(std::string_view(text).substr(2))) return *code;
   }
-  throw CliError("unknown key '" + text + "' (valid: one character such as 4, tab, enter, or a code such as 0x64)");
+  throw CliError("unknown key '" + text + "'" + DidYouMean(text, {"tab", "enter"}) +
+                 " (valid: one character such as 4, tab, enter, or a code such as 0x64)");
 }
 
 // The kind first, as it sits above the field; then the typing, then any
@@ -39,11 +43,11 @@ std::uint32_t ParseKey(const std::string& text) {
 PanelUser ScriptedUser(const Options& options) {
   PanelUser user;
   if (options.Has("--kind")) {
-    const std::string kind = options.Value("--kind");
+    std::vector<std::string> kinds;
+    for (const KindKey& known : kKindKeys) kinds.emplace_back(known.name);
+    const std::string kind = ChooseIgnoringCase("kind", options.Value("--kind"), kinds);
     const auto found = std::find_if(std::begin(kKindKeys), std::end(kKindKeys),
                                     [&kind](const KindKey& known) { return kind == known.name; });
-    if (found == std::end(kKindKeys))
-      throw CliError("unknown kind '" + kind + "' (valid: object, light, camera, bone)");
     user.PressesToChoose(static_cast<std::uint32_t>(found->key), static_cast<std::int32_t>(found - kKindKeys));
   }
   if (options.Has("--pattern")) {
@@ -62,39 +66,81 @@ bool HasPanelOptions(const Options& options) {
   return options.Has("--pattern") || options.Has("--kind") || options.Has("--keys") || options.Has("--dismiss");
 }
 
+// The one command a run line names. Items come after --select up to the next
+// option, so a command written after them is taken for an item: say so
+// rather than ask which command was meant.
+std::string RequestedCommand(const ModuleLibrary& module, const Options& options) {
+  const std::vector<std::string> commands = CommandNames(module);
+  if (options.positional.empty()) {
+    for (const char* many : {"--select", "--keys"}) {
+      for (const std::string& value : options.All(many)) {
+        const auto named = std::find_if(commands.begin(), commands.end(), [&value](const std::string& command) {
+          return EqualsIgnoringCase(command, value);
+        });
+        if (named == commands.end()) continue;
+        throw CliError(std::string(many) + " took the command name '" + value + "' as one of its values: put the " +
+                       "command first (hostsim run " + *named + " " + many + " ...), or end " + many + " with --");
+      }
+    }
+    throw CliError("which command? (valid: " + JoinedChoices(commands) + ")");
+  }
+  const std::string& command = options.positional[0];
+  if (module.Find(command) == nullptr) throw UnknownChoice("command", command, commands);
+  return command;
+}
+
+}  // namespace
+
 std::vector<std::string> CommandNames(const ModuleLibrary& module) {
   std::vector<std::string> names;
   for (const CommandInfo& command : module.commands()) names.push_back(command.name);
   return names;
 }
 
-}  // namespace
-
-RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options) {
-  RunRecord record;
-  if (options.positional.empty()) throw CliError("which command? (valid: " + JoinedChoices(CommandNames(module)) + ")");
-  record.command = options.positional[0];
-  if (module.Find(record.command) == nullptr)
-    throw CliError("unknown command '" + record.command + "' (valid: " + JoinedChoices(CommandNames(module)) + ")");
-  const std::string updates = options.Value("--updates", "deferred");
-  const std::optional<UpdateMode> mode = ParseUpdateMode(updates);
-  if (!mode) throw CliError("unknown update mode '" + updates + "' (valid: deferred, live, snapshot)");
-  record.mode = *mode;
+RunRequest Prepare(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options) {
+  RunRequest request;
+  request.command = RequestedCommand(module, options);
+  const std::string updates = ChooseIgnoringCase("update mode", options.Value("--updates", "deferred"),
+                                                 {"deferred", "live", "snapshot", kAllModes});
+  if (updates == kAllModes)
+    request.modes = {UpdateMode::Deferred, UpdateMode::Live, UpdateMode::Snapshot};
+  else
+    request.modes = {*ParseUpdateMode(updates)};
   for (const std::string& name : options.All("--select"))
-    record.before.push_back(ResolveItem(loaded.scene, name, loaded.label));
+    request.before.push_back(ResolveItem(loaded.scene, name, loaded.label));
+  request.scriptedPanel = HasPanelOptions(options);
+  request.user = ScriptedUser(options);
+  return request;
+}
 
-  record.scriptedPanel = HasPanelOptions(options);
-  const PanelUser user = ScriptedUser(options);
-
+RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const RunRequest& request, UpdateMode mode) {
+  RunRecord record;
+  record.command = request.command;
+  record.mode = mode;
+  record.scriptedPanel = request.scriptedPanel;
   Host host(loaded.scene);
-  host.SetUpdateMode(record.mode);
-  host.panels().user() = user;
-  host.Select(record.before);
+  host.SetUpdateMode(mode);
+  host.panels().user() = request.user;
+  host.Select(request.before);
   record.before = host.selection();
   record.result = host.Run(module, record.command);
   record.after = host.selection();
   if (const PanelRecord* panel = host.panels().last()) record.panel = *panel;
   return record;
+}
+
+std::vector<RunRecord> ExecuteEachMode(const ModuleLibrary& module, const LoadedScene& loaded,
+                                       const RunRequest& request) {
+  std::vector<RunRecord> records;
+  for (std::size_t index = 0; index < request.modes.size(); ++index) {
+    if (index == 0) {
+      records.push_back(Execute(module, loaded, request, request.modes[index]));
+      continue;
+    }
+    const FreshModuleCopy fresh(module.path());
+    records.push_back(Execute(fresh.module(), loaded, request, request.modes[index]));
+  }
+  return records;
 }
 
 }  // namespace hostsim

@@ -18,7 +18,8 @@ namespace hostsim {
 inline constexpr OptionSpec kSelectOption{"--select", "NAME|ID", true,
                                           "the selection before the command, first entry first"};
 inline constexpr OptionSpec kUpdatesOption{
-    "--updates", "MODE", false, "when sent lines reach the selection: deferred, live or snapshot (default: deferred)"};
+    "--updates", "MODE", false,
+    "when sent lines reach the selection: deferred, live or snapshot, or all three in turn (default: deferred)"};
 inline constexpr OptionSpec kPatternOption{"--pattern", "TEXT", false, "what the user types into a panel's field"};
 inline constexpr OptionSpec kKindOption{
     "--kind", "KIND", false, "object, light, camera or bone: the user presses 1 to 4 unless it is already chosen"};
@@ -27,8 +28,20 @@ inline constexpr OptionSpec kKeysOption{
 inline constexpr OptionSpec kDismissOption{"--dismiss", "", false,
                                            "the user cancels the panel instead of confirming it"};
 
+inline constexpr OptionSpec kNoTreeOption{"--no-tree", "", false, "print the result without the scene tree"};
+
 // What a tour step may say; the module and scene are the tour's.
 extern const std::vector<OptionSpec> kStepOptions;
+
+// What a run line asks for, checked against the module and scene before
+// anything runs.
+struct RunRequest {
+  std::string command;
+  std::vector<UpdateMode> modes;  // one, or all three to compare
+  std::vector<std::uint32_t> before;
+  PanelUser user;
+  bool scriptedPanel = false;  // the user was told what to do in a panel
+};
 
 struct RunRecord {
   std::string command;
@@ -39,8 +52,20 @@ struct RunRecord {
   bool scriptedPanel = false;        // the user was told what to do in one
 };
 
-// Runs the step's command on a fresh host over a copy of the scene.
-RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options);
+std::vector<std::string> CommandNames(const ModuleLibrary& module);
+
+// Throws CliError for anything the step names that the module or scene does
+// not have, or any value out of place; runs nothing.
+RunRequest Prepare(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options);
+
+// Runs the step's command in one mode on a fresh host over a copy of the scene.
+RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const RunRequest& request, UpdateMode mode);
+
+// Each of the request's modes, from a newly loaded module each, so that what
+// the module remembers from one run (the by-name panel's pattern and kind)
+// cannot pass for a difference the mode makes.
+std::vector<RunRecord> ExecuteEachMode(const ModuleLibrary& module, const LoadedScene& loaded,
+                                       const RunRequest& request);
 
 }  // namespace hostsim
 

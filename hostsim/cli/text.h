@@ -32,6 +32,19 @@ std::string PadRight(const std::string& text, std::size_t width);
 // blank, in double quotes.
 std::string QuotedArguments(const std::vector<std::string>& arguments);
 
+// Optimal string alignment: insertions, deletions, substitutions and swaps of
+// neighbours, the slips a typing hand makes.
+std::size_t EditDistance(std::string_view a, std::string_view b);
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);  // ASCII letters
+
+// The choices a mistyped `text` most likely meant, closest first: those
+// equal but for case, else those a few edits away (a quarter of the length,
+// at least one). Empty when nothing is that close.
+std::vector<std::string> Closest(std::string_view text, const std::vector<std::string>& choices);
+// "; did you mean 'a'?" for what Closest finds, or "".
+std::string DidYouMean(std::string_view text, const std::vector<std::string>& choices);
+
 }  // namespace hostsim
 
 #endif  // QZ_HOSTSIM_CLI_TEXT_H

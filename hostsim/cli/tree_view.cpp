@@ -29,21 +29,38 @@ const char* KindLabel(const Item& item) {
 }
 
 std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const TreeStyle& style) {
-  std::unordered_map<std::uint32_t, std::size_t> before, after;
-  if (marks != nullptr) {
-    before = PlacesInSelection(marks->before);
-    after = PlacesInSelection(marks->after);
+  if (marks == nullptr) return RenderTree(scene, std::vector<MarkColumn>(), style);
+  return RenderTree(scene, {{"before", marks->before}, {"after", marks->after}}, style);
+}
+
+std::string RenderTree(const Scene& scene, const std::vector<MarkColumn>& columns, const TreeStyle& style) {
+  std::vector<std::unordered_map<std::uint32_t, std::size_t>> places;
+  std::string out;
+  for (const MarkColumn& column : columns) {
+    places.push_back(PlacesInSelection(column.selection));
+    out += (out.empty() ? "" : " ") + column.title;
   }
-  std::string out = marks != nullptr ? "before after  " : "";
+  const bool compared = columns.size() > 2;
+  if (!columns.empty()) out += compared ? "   " : "  ";
   out += "id        kind    item\n";
   if (scene.size() == 0) out += "(the scene is empty)\n";
   WalkTree(scene, [&](const Item& item, int depth) {
     std::string row;
     const char* colour = nullptr;
-    if (marks != nullptr) {
-      const std::string was = Place(before, item.id), is = Place(after, item.id);
-      row += PadLeft(was, 6) + " " + PadLeft(is, 5) + "  ";
-      if (is != "-")
+    if (!columns.empty()) {
+      std::vector<std::string> marks;
+      for (std::size_t column = 0; column < columns.size(); ++column) {
+        marks.push_back(Place(places[column], item.id));
+        row += (column == 0 ? "" : " ") + PadLeft(marks.back(), columns[column].title.size());
+      }
+      const std::string& was = marks[0];
+      const std::string& is = marks.size() > 1 ? marks[1] : was;
+      bool disagree = false;
+      for (std::size_t column = 2; column < marks.size(); ++column) disagree |= marks[column] != is;
+      row += !compared ? "  " : disagree ? " * " : "   ";
+      if (disagree)
+        colour = kYellow;
+      else if (is != "-")
         colour = was == "-" ? kBoldGreen : kBold;
       else if (was != "-")
         colour = kRed;
@@ -68,18 +85,17 @@ void WriteItemsJson(JsonWriter& json, const Scene& scene, const SelectionMarks* 
     json.BeginObject();
     json.Key("id").String(IdText(item.id));
     json.Key("kind").String(KindLabel(item));
-    json.Key("name").String(item.name);
+    json.NamedBytes("name", item.name);
     json.Key("depth").Number(depth);
     json.Key("parent");
     if (item.parent == kNoItem)
       json.Null();
     else
       json.String(IdText(scene.At(item.parent).id));
-    json.Key("file");
     if (item.fileName.empty())
-      json.Null();
+      json.Key("file").Null();
     else
-      json.String(item.fileName);
+      json.NamedBytes("file", item.fileName);
     if (marks != nullptr) {
       for (const auto& [key, places] : {std::pair{"before", &before}, std::pair{"after", &after}}) {
         json.Key(key);

@@ -53,6 +53,15 @@ std::unordered_map<std::uint32_t, std::size_t> PlacesInSelection(const std::vect
 
 std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const TreeStyle& style);
 
+// One column of places: "before", then one for each selection compared.
+struct MarkColumn {
+  std::string title;
+  std::vector<std::uint32_t> selection;
+};
+// The first column is the selection before; with more than one after it, a
+// star marks the rows where those disagree.
+std::string RenderTree(const Scene& scene, const std::vector<MarkColumn>& columns, const TreeStyle& style);
+
 // "object" for a loaded object, "null" for a null object, else the kind.
 const char* KindLabel(const Item& item);
 

@@ -448,7 +448,7 @@ int PanelHost::Open(PanelId handle, int flags) {
 
   if (panel->openFunc != nullptr) {
     panel->Trace("open handler");
-    panel->openFunc(panel, panel->userData);
+    panel->openFunc(panel, faults_.nullHandlerData ? nullptr : panel->userData);
   }
   // Index, not iterator: nothing may add controls now, but a callback that
   // tried would otherwise invalidate the walk.
@@ -456,7 +456,7 @@ int PanelHost::Open(PanelId handle, int flags) {
     Control& control = *panel->controls[index];
     if (control.drawFunc == nullptr) continue;
     panel->Trace("draw callback " + panel->DataOf(control).typeName);
-    control.drawFunc(&control.record, control.userData, kHostDrawMode);
+    control.drawFunc(&control.record, faults_.nullHandlerData ? nullptr : control.userData, kHostDrawMode);
   }
   panel->data.shown = panel->data.controls;
   PlayUser(*panel);
@@ -512,7 +512,7 @@ void PanelHost::PlayUser(Panel& panel) {
       continue;
     }
     panel.Trace(key);
-    const int handled = panel.keyFunc(&panel, panel.userData, step.key);
+    const int handled = panel.keyFunc(&panel, faults_.nullHandlerData ? nullptr : panel.userData, step.key);
     panel.Trace(key + " -> " + std::to_string(handled));
     panel.data.userActions.push_back(handled != 0 ? pressed : pressed + " (not handled)");
   }

@@ -50,6 +50,7 @@ struct PanelFaults {
   std::string failingControl;                  // adding a control of this type name gives null
   bool unterminatedText = false;               // text read back fills the whole capacity, no terminator
   std::optional<std::int32_t> choiceReadBack;  // what a choice reads back, whatever was chosen
+  bool nullHandlerData = false;                // the open, key and draw handlers get null user data
 };
 
 // A control as the module built it; values are rendered as in the trace.

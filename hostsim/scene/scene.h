@@ -53,6 +53,13 @@ struct ItemSpec {
   int pointCount = 0;
 };
 
+// What a scene file says of time. Nothing here reaches the module; it is
+// kept so that a scene written back says what it was read with.
+struct SceneTiming {
+  std::optional<std::int64_t> firstFrame, lastFrame;
+  std::optional<double> framesPerSecond;
+};
+
 class Scene {
  public:
   Scene();
@@ -90,6 +97,9 @@ class Scene {
   // Where the builders say an object named so was loaded from.
   static std::string DefaultObjectPath(std::string_view name);
 
+  const SceneTiming& timing() const { return timing_; }
+  void SetTiming(const SceneTiming& timing) { timing_ = timing; }
+
  private:
   std::size_t OwnerOf(const ItemSpec& spec) const;
   std::uint32_t NewId(const ItemSpec& spec, std::size_t owner) const;
@@ -108,6 +118,7 @@ class Scene {
   std::size_t firstOfKind_[3] = {kNoItem, kNoItem, kNoItem};
   std::size_t lastOfKind_[3] = {kNoItem, kNoItem, kNoItem};
   std::size_t countOfKind_[4] = {0, 0, 0, 0};
+  SceneTiming timing_;
 };
 
 }  // namespace hostsim

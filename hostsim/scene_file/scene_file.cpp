@@ -21,6 +21,11 @@ SceneFileError::SceneFileError(const std::string& fileName, int lineNumber, cons
       line(lineNumber),
       message(text) {}
 
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  return text.substr(0, kMark.size()) == kMark ? text.substr(kMark.size()) : text;
+}
+
 Scene ReadSceneFile(const std::string& path, const SceneFileOptions& options) {
   std::FILE* file = OpenFile(path, "rb");
   if (file == nullptr) throw SceneFileError(path, 0, std::string("cannot open the scene: ") + std::strerror(errno));

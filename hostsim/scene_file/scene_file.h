@@ -1,5 +1,6 @@
 // The host's text scene files ("LWSC", format versions 1 to 5): what hostsim
-// reads of them is the items and their hierarchy, nothing else.
+// reads of them is the items and their hierarchy, and the frame range and
+// rate, so that a scene written back keeps them.
 //
 // Conventions the files themselves do not settle:
 // - A loaded object's file name is given as a Windows host gives it: an
@@ -39,6 +40,10 @@ struct SceneFileOptions {
 };
 
 constexpr int kNewestSceneVersion = 5;
+
+// A text editor's UTF-8 byte-order mark, if the text starts with one, is not
+// part of the text.
+std::string_view WithoutByteOrderMark(std::string_view text);
 
 // `fileName` only labels errors. Throws SceneFileError.
 Scene ReadSceneText(std::string_view text, const std::string& fileName, const SceneFileOptions& options = {});

@@ -1,6 +1,8 @@
 // The reader: one pass over the lines collects every item with its parent
 // line, then the parents are resolved, cycles rejected and the scene built.
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
@@ -21,6 +23,24 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 const char* const kDefaultNames[4] = {"", "Light", "Camera", "Bone"};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Frame numbers may be negative; far beyond any animation's length is not one.
+std::optional<std::int64_t> ParseFrame(std::string_view token) {
+  std::int64_t value = 0;
+  const char* end = token.data() + token.size();
+  const auto [stop, error] = std::from_chars(token.data(), end, value);
+  if (error != std::errc() || stop != end || value < -1000000000 || value > 1000000000) return std::nullopt;
+  return value;
+}
+
+// Version 1 writes the rate as "30.000000", later versions as "30".
+std::optional<double> ParseRate(std::string_view token) {
+  double value = 0;
+  const char* end = token.data() + token.size();
+  const auto [stop, error] = std::from_chars(token.data(), end, value, std::chars_format::fixed);
+  if (error != std::errc() || stop != end || !std::isfinite(value) || value <= 0) return std::nullopt;
+  return value;
+}
 
 // Walks one line: fixed tokens first, then the free text after them.
 class Fields {
@@ -108,6 +128,10 @@ class Reader {
   void SetParentLine(ParentRef ref, std::string_view keyword);
   void ShowCamera(Fields& fields);
   void Plugin(Fields& fields);
+  void FirstFrame(Fields& fields) { FrameLine(fields, timing_.firstFrame, "FirstFrame"); }
+  void LastFrame(Fields& fields) { FrameLine(fields, timing_.lastFrame, "LastFrame"); }
+  void FrameLine(Fields& fields, std::optional<std::int64_t>& frame, std::string_view keyword);
+  void FramesPerSecond(Fields& fields);
 
   void NameLoadedObjects();
   void ResolveParents();
@@ -130,6 +154,7 @@ class Reader {
   std::vector<std::size_t> objects_;  // object-kind items in file order
   std::size_t countOfKind_[4] = {0, 0, 0, 0};
   std::unordered_map<std::uint32_t, std::size_t> byId_;
+  SceneTiming timing_;
 };
 
 const Reader::Keyword Reader::kKeywords[] = {
@@ -140,6 +165,9 @@ const Reader::Keyword Reader::kKeywords[] = {
     {"ParentObject", &Reader::ParentObject},
     {"ShowCamera", &Reader::ShowCamera},
     {"Plugin", &Reader::Plugin},
+    {"FirstFrame", &Reader::FirstFrame},
+    {"LastFrame", &Reader::LastFrame},
+    {"FramesPerSecond", &Reader::FramesPerSecond},
 };
 
 bool Reader::NextLine(std::string_view& line) {
@@ -357,6 +385,23 @@ void Reader::ShowCamera(Fields& /*fields*/) {
 
 void Reader::Plugin(Fields& /*fields*/) { pluginLine_ = lineNumber_; }
 
+void Reader::FrameLine(Fields& fields, std::optional<std::int64_t>& frame, std::string_view keyword) {
+  const std::string_view token = fields.Next();
+  frame = ParseFrame(token);
+  if (!frame)
+    Fail(lineNumber_,
+         "expected a frame number after '" + std::string(keyword) + "', found '" + std::string(token) + "'");
+  ExpectEnd(fields, keyword);
+}
+
+void Reader::FramesPerSecond(Fields& fields) {
+  const std::string_view token = fields.Next();
+  timing_.framesPerSecond = ParseRate(token);
+  if (!timing_.framesPerSecond)
+    Fail(lineNumber_, "expected a positive number after 'FramesPerSecond', found '" + std::string(token) + "'");
+  ExpectEnd(fields, "FramesPerSecond");
+}
+
 void Reader::NameLoadedObjects() {
   FileLayers layers;
   for (const PendingItem& item : items_) {
@@ -485,10 +530,12 @@ Scene Reader::Build() {
       Fail(items_[index].parentLine.line, error.what());
     }
   }
+  scene.SetTiming(timing_);
   return scene;
 }
 
 Scene Reader::Read() {
+  offset_ = text_.size() - WithoutByteOrderMark(text_).size();
   ReadHeader();
   std::string_view line;
   while (NextLine(line)) ReadLine(line);

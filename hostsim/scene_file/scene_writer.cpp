@@ -1,6 +1,7 @@
 // The writer: objects with their bones, then lights, then cameras, each with
 // its parent line, in the version-5 form the host itself writes.
 #include <algorithm>
+#include <charconv>
 #include <map>
 
 #include "hostsim/scene/text.h"
@@ -14,6 +15,20 @@ namespace hostsim {
 namespace {
 
 std::string FileId(std::uint32_t id) { return Hex(id, 8, HexCase::Lower); }
+
+// The shortest text that reads back as the same number: 30 for 30.000000.
+std::string RateText(double value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : std::to_string(value);
+}
+
+// The host's own defaults for a new scene where the source said nothing.
+std::string TimingLines(const SceneTiming& timing) {
+  return "FirstFrame " + std::to_string(timing.firstFrame.value_or(1)) + "\nLastFrame " +
+         std::to_string(timing.lastFrame.value_or(60)) + "\nFramesPerSecond " +
+         RateText(timing.framesPerSecond.value_or(30)) + "\n";
+}
 
 void CheckWritable(const Item& item) {
   if (!std::all_of(item.name.begin(), item.name.end(), IsSceneTextByte))
@@ -29,7 +44,7 @@ class Writer {
 
   std::string Write() {
     NoteLayers();
-    out_ = "LWSC\n5\n\nFirstFrame 1\nLastFrame 60\nFramesPerSecond 30\n";
+    out_ = "LWSC\n5\n\n" + TimingLines(scene_.timing());
     for (std::size_t index = scene_.FirstOfKind(Kind::Object); index != kNoItem; index = scene_.At(index).nextOfKind)
       WriteObject(index);
     out_ += "\nAmbientColor 1 1 1\nAmbientIntensity 0.05\n";
