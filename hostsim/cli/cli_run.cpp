@@ -10,8 +10,12 @@
 #include "hostsim/cli/cli_support.h"
 #include "hostsim/cli/json_writer.h"
 #include "hostsim/cli/tree_view.h"
+#include "hostsim/cli/watchdog.h"
 #include "hostsim/host/host.h"
 #include "hostsim/scene/examples.h"
+#include "hostsim/scene/random_scene.h"
+#include "hostsim/scene/text.h"
+#include "hostsim/validate/validate.h"
 
 namespace hostsim {
 
@@ -31,9 +35,14 @@ const OptionSpec kDismissOption{"--dismiss", "", false, "the user cancels the pa
 // What a tour step may say; the module and scene are the tour's.
 const std::vector<OptionSpec> kStepOptions = {kSelectOption, kUpdatesOption, kPatternOption,
                                               kKindOption,   kKeysOption,    kDismissOption};
-const std::vector<OptionSpec> kRunOptions = {kModuleOption,  kSceneOption,   kContentOption, kSelectOption,
-                                             kUpdatesOption, kPatternOption, kKindOption,    kKeysOption,
-                                             kDismissOption, kJsonOption,    kColorOption};
+// What validate found can be run again: its random scenes and host faults.
+const OptionSpec kRandomOption{"--random", "SEED", false,
+                               "validate's random scene of SEED instead, as 'hostsim save --random SEED' writes it"};
+const OptionSpec kFaultOption{"--fault", "FAULT", true,
+                              "a host fault validate runs with: high-id-bits, null-names, missing-service=NAME"};
+const std::vector<OptionSpec> kRunOptions = {
+    kModuleOption, kSceneOption,   kContentOption, kSelectOption, kUpdatesOption, kPatternOption, kKindOption,
+    kKeysOption,   kDismissOption, kJsonOption,    kColorOption,  kRandomOption,  kFaultOption,   kTimeoutOption};
 
 // The panel's field hands the module at most this many bytes; a longer
 // pattern could only arrive cut short, which would search for something else.
@@ -49,11 +58,13 @@ const std::vector<OptionSpec> kTourOptions = {
     kSceneOption,
     kContentOption,
     kColorOption,
-    {"--transcript", "", false, "print the compact transcript the golden test compares, without trees"}};
+    {"--transcript", "", false, "print the compact transcript the golden test compares, without trees"},
+    kTimeoutOption};
 
 struct RunRecord {
   std::string command;
   UpdateMode mode = UpdateMode::Deferred;
+  std::vector<std::string> faults;
   std::vector<std::uint32_t> before, after;
   RunResult result;
   std::optional<PanelRecord> panel;  // the last the command opened
@@ -133,7 +144,27 @@ std::vector<std::string> CommandNames(const ModuleLibrary& module) {
   return names;
 }
 
-RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options) {
+Faults ParseFaults(const Options& options) {
+  Faults faults;
+  for (const std::string& name : options.All("--fault")) {
+    if (!AddFault(name, faults)) throw CliError("unknown fault '" + name + "' (valid: " + kFaultChoices + ")");
+  }
+  return faults;
+}
+
+// The scene file, the bundled demo, or validate's random scene of a seed.
+LoadedScene SceneOf(const Options& options) {
+  if (!options.Has("--random")) return LoadScene(options);
+  if (options.Has("--scene")) throw CliError("give --scene or --random, not both");
+  const std::string text = options.Value("--random");
+  const std::optional<std::uint64_t> seed = ParseUnsigned(text);
+  if (!seed) throw CliError("--random needs a number, not '" + text + "'");
+  return {RandomScene(*seed), "random scene of seed " + std::to_string(*seed)};
+}
+
+// `activity` names the run for a report of a hang or a crash.
+RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options, Watchdog& watchdog,
+                  const std::string& activity) {
   RunRecord record;
   if (options.positional.empty()) throw CliError("which command? (valid: " + JoinedChoices(CommandNames(module)) + ")");
   record.command = options.positional[0];
@@ -146,17 +177,31 @@ RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const 
   for (const std::string& name : options.All("--select"))
     record.before.push_back(ResolveItem(loaded.scene, name, loaded.label));
 
+  const Faults faults = ParseFaults(options);
+  record.faults = FaultNames(faults);
+
   record.scriptedPanel = HasPanelOptions(options);
   const PanelUser user = ScriptedUser(options);
 
   Host host(loaded.scene);
   host.SetUpdateMode(record.mode);
+  host.faults() = faults;
   host.panels().user() = user;
   host.Select(record.before);
   record.before = host.selection();
+  std::string what =
+      activity + record.command + " on " + loaded.label + ", " + UpdateModeName(record.mode) + " updates";
+  for (const std::string& fault : record.faults) what += ", fault " + fault;
+  watchdog.Start(what);
   record.result = host.Run(module, record.command);
+  watchdog.Stop();
   record.after = host.selection();
-  if (const PanelRecord* panel = host.panels().last()) record.panel = *panel;
+  if (const PanelRecord* panel = host.panels().last()) {
+    record.panel = *panel;
+    // What validate holds a panel command to, run here reports the same way.
+    const std::string problem = DismissedPanelProblem(*panel, record.result);
+    if (!problem.empty()) record.result.protocolErrors.push_back(problem);
+  }
   return record;
 }
 
@@ -180,7 +225,9 @@ std::string NamedSelection(const Scene& scene, const std::vector<std::uint32_t>&
 
 void PrintRunText(const RunRecord& record, const LoadedScene& loaded, bool color, std::ostream& out) {
   const Scene& scene = loaded.scene;
-  out << record.command << " on " << loaded.label << ", " << UpdateModeName(record.mode) << " updates\n";
+  out << record.command << " on " << loaded.label << ", " << UpdateModeName(record.mode) << " updates";
+  for (const std::string& fault : record.faults) out << ", fault " << fault;
+  out << "\n";
   out << "selected before: " << NamedSelection(scene, record.before, false) << "\n";
   out << "result " << ResultMeaning(record.result.code) << "\n";
   out << "sent " << record.result.lines.size() << (record.result.lines.size() == 1 ? " line" : " lines")
@@ -212,6 +259,7 @@ void PrintRunJson(const RunRecord& record, const LoadedScene& loaded, const Modu
   json.Key("module").String(module.path());
   json.Key("scene").String(loaded.label);
   json.Key("updates").String(UpdateModeName(record.mode));
+  json.Key("faults").Strings(record.faults);
   json.Key("result").Number(record.result.code);
   json.Key("lines").Strings(record.result.lines);
   json.Key("messages").BeginArray();
@@ -352,15 +400,18 @@ int RunSubcommand(const std::vector<std::string>& arguments, Console& console) {
                       "\nA panel the command opens (QZ_Sel_ByName asks for a pattern and a kind) meets a scripted\n"
                       "user: it chooses --kind, types --pattern (at most 127 bytes), presses --keys in order,\n"
                       "then confirms, or cancels with --dismiss. Without these it just confirms what is shown.\n"
-                      "\nExit status: 0 done, 1 the module broke the host's rules, 2 the request could not be\n"
-                      "carried out.\n"},
+                      "A command that sends or shows anything after its panel was dismissed breaks the rules.\n"
+                      "\nExit status: 0 done, 1 the module broke the host's rules, crashed, or did not return\n"
+                      "within --timeout, 2 the request could not be carried out.\n"},
                      console.out);
   }
   const Options options = ParseOptions(arguments, kRunOptions, 1);
   const bool color = UseColor(options, console);
+  const double timeout = ParseSeconds(options, "--timeout", kDefaultTimeoutSeconds);
   const std::unique_ptr<ModuleLibrary> module = LoadModule(options);
-  const LoadedScene loaded = LoadScene(options);
-  const RunRecord record = Execute(*module, loaded, options);
+  const LoadedScene loaded = SceneOf(options);
+  Watchdog watchdog(console.err, timeout);
+  const RunRecord record = Execute(*module, loaded, options, watchdog, "hostsim run: ");
   if (options.Has("--json"))
     PrintRunJson(record, loaded, *module, console.out);
   else
@@ -380,6 +431,7 @@ int TourSubcommand(const std::vector<std::string>& arguments, Console& console) 
   }
   const Options options = ParseOptions(arguments, kTourOptions, 1);
   const bool color = UseColor(options, console);
+  const double timeout = ParseSeconds(options, "--timeout", kDefaultTimeoutSeconds);
   const bool bundled = options.positional.empty();
   const std::string label = bundled ? std::string(kDemoTourName) : options.positional[0];
   const std::vector<TourStep> steps =
@@ -390,11 +442,14 @@ int TourSubcommand(const std::vector<std::string>& arguments, Console& console) 
   if (transcript) console.out << "# " << label << " on " << loaded.label << "\n";
 
   bool clean = true;
+  Watchdog watchdog(console.err, timeout);
   for (std::size_t index = 0; index < steps.size(); ++index) {
     const TourStep& step = steps[index];
     RunRecord record;
     try {
-      record = Execute(*module, loaded, ParseOptions(step.arguments, kStepOptions, 1));
+      record = Execute(
+          *module, loaded, ParseOptions(step.arguments, kStepOptions, 1), watchdog,
+          "hostsim tour: " + label + ":" + std::to_string(step.line) + ", step " + std::to_string(index + 1) + ": ");
     } catch (const CliError& error) {
       throw CliError(label + ":" + std::to_string(step.line) + ": " + error.what(), error.status);
     }

@@ -18,6 +18,8 @@ const OptionSpec kContentOption{"--content", "DIR", false,
                                 "the absolute Windows folder relative object paths start from"};
 const OptionSpec kColorOption{"--color", "WHEN", false, "auto, always or never (default: auto, on a terminal)"};
 const OptionSpec kJsonOption{"--json", "", false, "print JSON for scripts instead of text"};
+const OptionSpec kTimeoutOption{"--timeout", "S", false,
+                                "end a command of the module still running after S seconds (default: 10)"};
 
 namespace {
 
@@ -131,6 +133,17 @@ bool UseColor(const Options& options, const Console& console) {
   return console.outIsTerminal && (noColor == nullptr || *noColor == '\0');
 }
 
+double ParseSeconds(const Options& options, std::string_view name, double fallback) {
+  if (!options.Has(name)) return fallback;
+  const std::string text = options.Value(name);
+  char* end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  // A day is far past any command; above it a deadline could overflow.
+  if (text.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400)
+    throw CliError(std::string(name) + " needs a number of seconds above 0, not '" + text + "'");
+  return seconds;
+}
+
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
   const std::string path = options.Value("--module", DefaultModulePath());
   if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
@@ -146,13 +159,18 @@ std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
   }
 }
 
-LoadedScene LoadScene(const Options& options) {
+SceneFileOptions SceneFileOptionsOf(const Options& options) {
   SceneFileOptions fileOptions;
   fileOptions.contentDirectory = options.Value("--content", fileOptions.contentDirectory);
   const std::string& content = fileOptions.contentDirectory;
   const bool absolute = (content.size() >= 3 && content[1] == ':' && (content[2] == '\\' || content[2] == '/')) ||
                         content.compare(0, 2, "\\\\") == 0;
   if (!absolute) throw CliError("--content '" + content + "' is not an absolute Windows path such as D:\\Content");
+  return fileOptions;
+}
+
+LoadedScene LoadScene(const Options& options) {
+  const SceneFileOptions fileOptions = SceneFileOptionsOf(options);
   try {
     if (!options.Has("--scene")) return {DemoScene(fileOptions), std::string(kDemoSceneName) + " (bundled)"};
     const std::string path = options.Value("--scene");

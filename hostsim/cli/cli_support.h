@@ -13,6 +13,7 @@
 #include "hostsim/cli/cli.h"
 #include "hostsim/host/module_library.h"
 #include "hostsim/scene/scene.h"
+#include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
 
@@ -61,6 +62,11 @@ int PrintHelp(const HelpText& help, std::ostream& out);  // returns kExitDone
 bool UseColor(const Options& options, const Console& console);
 
 extern const OptionSpec kModuleOption, kSceneOption, kContentOption, kColorOption, kJsonOption;
+// "--timeout S": how long a command of the module may run.
+extern const OptionSpec kTimeoutOption;
+
+// Seconds above 0 and at most a day, or `fallback` when the option is absent.
+double ParseSeconds(const Options& options, std::string_view name, double fallback);
 
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options);
 
@@ -69,6 +75,8 @@ struct LoadedScene {
   std::string label;  // the file as the user named it, or the bundled demo
 };
 LoadedScene LoadScene(const Options& options);
+// --content, checked to be an absolute Windows path.
+SceneFileOptions SceneFileOptionsOf(const Options& options);
 
 // A name (which must name one item) or an id as the tree shows it.
 std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::string& sceneLabel);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "hostsim/cli/cli.h"
+#include "hostsim/cli/watchdog.h"
+#include "hostsim/validate/child_process.h"
 #include "hostsim/validate/validate.h"
 
 #if defined(_WIN32)
@@ -19,26 +21,33 @@
 
 namespace {
 
-// A module that crashes takes hostsim with it; say where it happened rather
-// than leave a bare signal behind.
-void ReportCrash() {
-  const char* step = hostsim::CurrentValidationStep();
-  const char* prefix = "hostsim: the module crashed";
-  std::fputs(prefix, stderr);
-  if (*step != '\0') {
-    std::fputs(" during ", stderr);
-    std::fputs(step, stderr);
-  }
-  std::fputs("\n", stderr);
+// A module that crashes takes hostsim with it; say what was running rather
+// than leave a bare signal behind. Only what is safe in a crash handler.
+void ReportCrash(const char* cause) {
+  const char* activity = hostsim::CurrentActivity();
+  std::fputs(*activity != '\0' ? activity : "hostsim", stderr);
+  std::fputs(": the module crashed (", stderr);
+  std::fputs(cause, stderr);
+  std::fputs(")\n", stderr);
   std::fflush(stderr);
 }
 
 #if defined(_WIN32)
-LONG WINAPI OnCrash(EXCEPTION_POINTERS*) {
-  ReportCrash();
-  ExitProcess(1);
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* pointers) {
+  const DWORD code = pointers->ExceptionRecord->ExceptionCode;
+  char text[16] = "0x";
+  for (int digit = 0; digit < 8; ++digit) text[9 - digit] = "0123456789ABCDEF"[(code >> (4 * digit)) & 0xF];
+  text[10] = '\0';
+  ReportCrash(text);
+  // Not ExitProcess: the crashed module's own teardown would run.
+  TerminateProcess(GetCurrentProcess(), 1);
+  return EXCEPTION_EXECUTE_HANDLER;
 }
-void InstallCrashReport() { SetUnhandledExceptionFilter(OnCrash); }
+void InstallCrashReport() {
+  // No dialog and no debugger: the line above is the report.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  SetUnhandledExceptionFilter(OnCrash);
+}
 bool IsTerminal() {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
@@ -47,8 +56,8 @@ bool IsTerminal() {
   return SetConsoleMode(out, mode | 0x0004 /* ENABLE_VIRTUAL_TERMINAL_PROCESSING */) != 0;
 }
 #else
-void OnCrash(int) {
-  ReportCrash();
+void OnCrash(int signal) {
+  ReportCrash(signal == SIGSEGV ? "SIGSEGV" : signal == SIGBUS ? "SIGBUS" : signal == SIGFPE ? "SIGFPE" : "SIGILL");
   _exit(1);
 }
 void InstallCrashReport() {
@@ -65,6 +74,8 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
+  if (argc > 1 && std::strcmp(argv[1], hostsim::kChildArgument) == 0)
+    hostsim::ServeValidationChild(std::vector<std::string>(argv + 1, argv + argc));
   InstallCrashReport();
   std::ios::sync_with_stdio(true);
   hostsim::Console console{std::cout, std::cerr, IsTerminal()};
