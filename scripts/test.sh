@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The whole test suite from a fresh machine: native build under AddressSanitizer
+# The whole test suite from a fresh machine: the direction of hostsim's layers
+# (scripts/check_layers.sh), a native build under AddressSanitizer
 # and UBSan, then the Windows DLL cross-built, inspected, and tested under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,6 +8,9 @@ bash scripts/setup.sh
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
+
+echo "== hostsim's layers =="
+bash scripts/check_layers.sh
 
 echo "== native (ASan + UBSan) =="
 cmake --preset native-test >/dev/null

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <new>
 
-#include "tests/support/command_run.h"
 #include "tests/support/module_fixture.h"
 
 #if !defined(_WIN32)
@@ -89,25 +88,26 @@ TEST(AllocationFailure, EveryRefusalEndsTheCommandQuietly) {
     SCOPED_TRACE(c.command);
     g_grantsBeforeRefusal = -1;
     g_allocationsDuringCommand = 0;
-    const qztest::CommandRun full = qztest::RunOnScene(scene, c.selection, c.command, hostsim::UpdateMode::Deferred);
+    const qztest::CommandRun full =
+        qztest::RunCommand(*qztest::HostOn(scene, c.selection, hostsim::UpdateMode::Deferred), c.command);
     const std::uint64_t allocations = g_allocationsDuringCommand;
     // Proves the replacement really stands between the module and the heap.
     ASSERT_GE(allocations, 1u) << "the module's allocations did not reach the replaced allocator";
-    ASSERT_FALSE(full.result.lines.empty());
+    ASSERT_FALSE(full.lines.empty());
 
     bool refusedWhileWalking = false;
     for (std::uint64_t refusal = 0; refusal < allocations; ++refusal) {
       SCOPED_TRACE("allocation " + std::to_string(refusal) + " of " + std::to_string(allocations) + " refused");
       g_grantsBeforeRefusal = static_cast<long>(refusal);
       g_refused = false;
-      const qztest::CommandRun run = qztest::RunOnScene(scene, c.selection, c.command, hostsim::UpdateMode::Deferred);
+      const qztest::CommandRun run =
+          qztest::RunCommand(*qztest::HostOn(scene, c.selection, hostsim::UpdateMode::Deferred), c.command);
       ASSERT_TRUE(g_refused);
-      EXPECT_EQ(run.result.code, 0);
-      ASSERT_EQ(run.result.lines.size(), g_linesBeforeRefusal) << "lines were sent after the refusal";
-      ASSERT_LE(run.result.lines.size(), full.result.lines.size());
-      EXPECT_EQ(run.result.lines,
-                Lines(full.result.lines.begin(), full.result.lines.begin() + run.result.lines.size()));
-      if (!run.result.lines.empty() && run.result.lines.size() < full.result.lines.size()) refusedWhileWalking = true;
+      EXPECT_EQ(run.code, 0);
+      ASSERT_EQ(run.lines.size(), g_linesBeforeRefusal) << "lines were sent after the refusal";
+      ASSERT_LE(run.lines.size(), full.lines.size());
+      EXPECT_EQ(run.lines, Lines(full.lines.begin(), full.lines.begin() + run.lines.size()));
+      if (!run.lines.empty() && run.lines.size() < full.lines.size()) refusedWhileWalking = true;
     }
     g_grantsBeforeRefusal = -1;
     EXPECT_EQ(refusedWhileWalking, c.refusedWhileWalking);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/module_fixture.h"
+#include "tests/support/rig_scene.h"
 
 namespace {
 
@@ -13,24 +14,6 @@ using hostsim::Host;
 using hostsim::Message;
 using hostsim::PanelUser;
 using qztest::Lines;
-
-// Body (bones Arm1, Arm2, Leg), Head and Head2 (a bone Arm1 each), a null
-// Prop; lights Key and Fill; cameras Camera and Top.
-hostsim::Scene Rig() {
-  hostsim::Scene scene;
-  const auto body = scene.AddObject("Body");
-  const auto arm = scene.AddBone(body, "Arm1");
-  scene.AddBone(body, "Arm2", arm);
-  scene.AddBone(body, "Leg");
-  scene.AddBone(scene.AddObject("Head"), "Arm1");
-  scene.AddBone(scene.AddObject("Head2"), "Arm1");
-  scene.AddNull("Prop");
-  scene.AddLight("Key");
-  scene.AddLight("Fill");
-  scene.AddCamera("Camera");
-  scene.AddCamera("Top");
-  return scene;
-}
 
 struct SearchCase {
   const char* pattern;
@@ -67,7 +50,7 @@ TEST(ByNameCommand, SelectsWhatThePanelAskedFor) {
     for (const hostsim::UpdateMode mode : qztest::kAllModes) {
       SCOPED_TRACE(std::string("\"") + row.pattern + "\" kind key " + static_cast<char>(row.kindKey) + " " +
                    hostsim::UpdateModeName(mode));
-      Host host(Rig());
+      Host host(qztest::BoneRig());
       host.SetUpdateMode(mode);
       host.Select(row.selected);
       host.panels().user() = PanelUser().Types(row.pattern).Presses(row.kindKey).Confirms();
@@ -93,7 +76,7 @@ TEST(ByNameCommand, LongestPatternSelectsByItsWholeLength) {
 }
 
 TEST(ByNameCommand, DismissedOrWithoutStartServicesSendsNothing) {
-  Host host(Rig());
+  Host host(qztest::BoneRig());
   host.Select({0x10000001u});
   host.panels().user() = PanelUser().Types("*").Presses('1').Dismisses();
   hostsim::RunResult result = qztest::RunCommand(host, "QZ_Sel_ByName");

@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "tests/support/command_run.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/small_stack.h"
 
@@ -143,10 +142,10 @@ TEST(DescendantCommands, WalkSubtreesInEveryMode) {
       for (const std::uint64_t highBits : qztest::kIdHighBitVariants) {
         SCOPED_TRACE(std::string(c.command) + ": " + c.what + ", " + qztest::RunLabel(mode, highBits));
         const qztest::CommandRun run =
-            qztest::RunOnScene(scene, c.selection, c.command, mode, qztest::WithIdHighBits(highBits));
-        EXPECT_EQ(run.result.code, 0);
+            qztest::RunCommand(*qztest::HostOn(scene, c.selection, mode, qztest::WithIdHighBits(highBits)), c.command);
+        EXPECT_EQ(run.code, 0);
         const Lines& expected = mode == UpdateMode::Live && c.liveLines ? *c.liveLines : c.lines;
-        EXPECT_EQ(run.result.lines, expected);
+        EXPECT_EQ(run.lines, expected);
         EXPECT_EQ(run.selectionAfter, c.after);
       }
     }

@@ -15,27 +15,37 @@ namespace {
 using hostsim::CallCounts;
 using hostsim::Host;
 
-// The calls a run may make, one field per slot; zero where not named.
+// The calls a run may make, a count per slot; zero where not named.
+enum Slot {
+  kLookups,
+  kFirst,
+  kNext,
+  kFirstChild,
+  kNextChild,
+  kParent,
+  kName,
+  kFlags,
+  kFileName,
+  kPointCount,
+  kEvaluate,
+  kMessages,
+  kSlotCount
+};
+const char* const kSlotNames[kSlotCount] = {"service lookups",     "first item (item info slot 0)",
+                                            "next item (slot 1)",  "first child (slot 2)",
+                                            "next child (slot 3)", "parent (slot 4)",
+                                            "name (slot 8)",       "item flags",
+                                            "object file name",    "object point count",
+                                            "evaluated lines",     "messages"};
+
 struct Budget {
-  std::uint64_t lookups = 0, first = 0, next = 0, firstChild = 0, nextChild = 0, parent = 0, name = 0, flags = 0,
-                fileName = 0, pointCount = 0, evaluate = 0, messages = 0;
+  std::uint64_t calls[kSlotCount] = {};
 };
 
 Budget Spent(const CallCounts& calls) {
-  Budget spent;
-  spent.lookups = calls.lookups;
-  spent.first = calls.itemInfo[0];
-  spent.next = calls.itemInfo[1];
-  spent.firstChild = calls.itemInfo[2];
-  spent.nextChild = calls.itemInfo[3];
-  spent.parent = calls.itemInfo[4];
-  spent.name = calls.itemInfo[8];
-  spent.flags = calls.itemFlags;
-  spent.fileName = calls.objectInfo[0];
-  spent.pointCount = calls.objectInfo[1];
-  spent.evaluate = calls.evaluate;
-  spent.messages = calls.messages;
-  return spent;
+  return {{calls.lookups, calls.itemInfo[0], calls.itemInfo[1], calls.itemInfo[2], calls.itemInfo[3], calls.itemInfo[4],
+           calls.itemInfo[8], calls.itemFlags, calls.objectInfo[0], calls.objectInfo[1], calls.evaluate,
+           calls.messages}};
 }
 
 // Slots 5 to 7 of the item record are never called; a call there is a fault too.
@@ -44,18 +54,7 @@ std::uint64_t UnusedItemSlots(const CallCounts& calls) {
 }
 
 void ExpectWithin(const Budget& spent, const Budget& budget) {
-  EXPECT_EQ(spent.lookups, budget.lookups) << "service lookups";
-  EXPECT_EQ(spent.first, budget.first) << "first item (item info slot 0)";
-  EXPECT_EQ(spent.next, budget.next) << "next item (slot 1)";
-  EXPECT_EQ(spent.firstChild, budget.firstChild) << "first child (slot 2)";
-  EXPECT_EQ(spent.nextChild, budget.nextChild) << "next child (slot 3)";
-  EXPECT_EQ(spent.parent, budget.parent) << "parent (slot 4)";
-  EXPECT_EQ(spent.name, budget.name) << "name (slot 8)";
-  EXPECT_EQ(spent.flags, budget.flags) << "item flags";
-  EXPECT_EQ(spent.fileName, budget.fileName) << "object file name";
-  EXPECT_EQ(spent.pointCount, budget.pointCount) << "object point count";
-  EXPECT_EQ(spent.evaluate, budget.evaluate) << "evaluated lines";
-  EXPECT_EQ(spent.messages, budget.messages) << "messages";
+  for (int slot = 0; slot < kSlotCount; ++slot) EXPECT_EQ(spent.calls[slot], budget.calls[slot]) << kSlotNames[slot];
 }
 
 using qztest::Rig;
@@ -161,21 +160,6 @@ TEST(HostCallBudget, EachCommandMakesTheCallsItsWalkNeedsAndNoMore) {
   }
 }
 
-// Body (bones Arm1, Arm2, Leg), Head and Head2 (a bone Arm1 each), a null Prop
-// without bones, and a light.
-hostsim::Scene Bones() {
-  hostsim::Scene scene;
-  const auto body = scene.AddObject("Body");
-  const auto arm = scene.AddBone(body, "Arm1");
-  scene.AddBone(body, "Arm2", arm);
-  scene.AddBone(body, "Leg");
-  scene.AddBone(scene.AddObject("Head"), "Arm1");
-  scene.AddBone(scene.AddObject("Head2"), "Arm1");
-  scene.AddNull("Prop");
-  scene.AddLight("Key");
-  return scene;
-}
-
 struct SearchCase {
   const char* name;
   hostsim::Scene (*scene)();
@@ -194,10 +178,15 @@ const SearchCase kSearches[] = {
     {"lights", Rig, {}, "K*", '2', {3, 1, 2, 0, 0, 0, 2, 0, 0, 0, 2, 0}},
     {"a fan's objects", [] { return Fan(500); }, {}, "Part_1*", '1', {3, 1, 501, 0, 0, 0, 501, 0, 0, 0, 112, 0}},
     // Every object in turn, each with an edit-mode line, when no bone matches.
-    {"bones of every object, none found", Bones, {}, "Nope", '4', {4, 5, 9, 0, 0, 0, 5, 0, 0, 0, 4, 1}},
-    {"bones of the selected bone's object", Bones, {0x40000001u}, "Arm*", '4', {4, 1, 1, 0, 0, 0, 1, 0, 0, 0, 2, 0}},
+    {"bones of every object, none found", qztest::BoneRig, {}, "Nope", '4', {4, 5, 9, 0, 0, 0, 5, 0, 0, 0, 4, 1}},
+    {"bones of the selected bone's object",
+     qztest::BoneRig,
+     {0x40000001u},
+     "Arm*",
+     '4',
+     {4, 1, 1, 0, 0, 0, 1, 0, 0, 0, 2, 0}},
     // Object names first; bones only of the first matching object that has any.
-    {"object.bone", Bones, {}, "Head*.Arm*", '1', {3, 3, 2, 0, 0, 0, 3, 0, 0, 0, 2, 0}},
+    {"object.bone", qztest::BoneRig, {}, "Head*.Arm*", '1', {3, 3, 2, 0, 0, 0, 3, 0, 0, 0, 2, 0}},
 };
 
 TEST(HostCallBudget, EachSearchMakesTheCallsItsScopeNeedsAndNoMore) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/panel_records.h"
 #include "hostsim/host/module_library.h"
 #include "hostsim/scene/scene.h"
 #include "tests/support/module_fixture.h"
@@ -269,6 +270,26 @@ TEST(HostsimHost, LiveListPolicyNeverChangesACommandsLines) {
       EXPECT_EQ(after[0], after[1]);
     }
   }
+}
+
+// A module that keeps a record past its activation and calls it later: the
+// host cannot answer, and says so rather than touch a scene it has moved on from.
+const ItemInfo* g_keptItems = nullptr;
+const PanelServices* g_keptPanels = nullptr;
+
+int KeepRecords(int, ServiceLookup lookup, void*, void*) {
+  g_keptItems = static_cast<const ItemInfo*>(lookup(kItemInfoService, 0));
+  g_keptPanels = static_cast<const PanelServices*>(lookup(kPanelService, 0));
+  return 0;
+}
+
+TEST(HostsimHostDeathTest, RecordsCalledOutsideAnActivationAbortWithTheCall) {
+  Host host(qztest::Rig());
+  ASSERT_TRUE(host.Run(KeepRecords).protocolErrors.empty());
+  ASSERT_NE(g_keptItems, nullptr);
+  ASSERT_NE(g_keptPanels, nullptr);
+  EXPECT_DEATH(g_keptItems->parent(0x10000001u), "the module called item info parent outside of a command activation");
+  EXPECT_DEATH(g_keptPanels->create("Late", nullptr), "the module called panel create outside of a command activation");
 }
 
 TEST(HostsimLoader, ExplainsWhyAFileIsNotAModule) {

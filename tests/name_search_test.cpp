@@ -1,7 +1,8 @@
 // The name search, linked directly and run inside a hostsim activation, so
 // every line it sends and every id it hands back passes the host's checks.
-// Until the by-name command can carry a pattern, this is how the search is
-// reached; end-to-end runs of "QZ_Sel_ByName" belong here as well.
+// Called directly, it takes what the panel never hands it: a kind out of
+// range, patterns longer than the field. The command end to end is tested in
+// by_name_command_test.cpp.
 #include "byname/name_search.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 // send, so every update mode must give the same lines.
 #include <gtest/gtest.h>
 
-#include "tests/support/command_run.h"
 #include "tests/support/module_fixture.h"
 
 namespace {
@@ -104,9 +103,9 @@ TEST(ParentCommands, SendTheCollectedParentsInEveryMode) {
       for (const std::uint64_t highBits : qztest::kIdHighBitVariants) {
         SCOPED_TRACE(std::string(c.command) + ": " + c.what + ", " + qztest::RunLabel(mode, highBits));
         const qztest::CommandRun run =
-            qztest::RunOnScene(scene, c.selection, c.command, mode, qztest::WithIdHighBits(highBits));
-        EXPECT_EQ(run.result.code, 0);
-        EXPECT_EQ(run.result.lines, c.lines);
+            qztest::RunCommand(*qztest::HostOn(scene, c.selection, mode, qztest::WithIdHighBits(highBits)), c.command);
+        EXPECT_EQ(run.code, 0);
+        EXPECT_EQ(run.lines, c.lines);
         EXPECT_EQ(run.selectionAfter, c.after);
       }
     }

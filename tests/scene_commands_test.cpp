@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "tests/support/command_run.h"
 #include "tests/support/module_fixture.h"
 
 namespace {
@@ -145,9 +144,9 @@ TEST(SceneCommands, SelectEveryObjectOfOneSortWhateverWasSelected) {
                        " selected before, " + qztest::RunLabel(mode, highBits));
           hostsim::Faults faults = qztest::WithIdHighBits(highBits);
           faults.nullNames = c.hostGivesNoNames;
-          const qztest::CommandRun run = qztest::RunOnScene(scene, prior, c.command, mode, faults);
-          EXPECT_EQ(run.result.code, 0);
-          EXPECT_EQ(run.result.lines, c.lines);
+          const qztest::CommandRun run = qztest::RunCommand(*qztest::HostOn(scene, prior, mode, faults), c.command);
+          EXPECT_EQ(run.code, 0);
+          EXPECT_EQ(run.lines, c.lines);
           EXPECT_EQ(run.selectionAfter, c.after.value_or(prior));
           EXPECT_EQ(run.editModeAfter, 0);
         }

@@ -10,8 +10,6 @@
 
 #include "hostsim/scene_file/layer_naming.h"
 #include "hostsim/scene_file/windows_path.h"
-#include "hostsim/scene_file/layer_naming.h"
-#include "hostsim/scene_file/windows_path.h"
 #include "tests/support/scene_outline.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -391,6 +392,41 @@ TEST(Validate, TheReplayLineOfEachBrokenModulesFirstFailureFailsTheSameWay) {
           << replayed.err;
     }
   }
+}
+
+// What a crash handler is told: each run of the module before it starts, and
+// that it ended, so a crash is reported with the run it happened in.
+class RecordedSteps : public hostsim::StepListener {
+ public:
+  void Starting(const std::string& step) override {
+    EXPECT_FALSE(running) << "a second step started before '" << steps.back() << "' ended";
+    steps.push_back(step);
+    running = true;
+  }
+  void Finished() override {
+    EXPECT_TRUE(running) << "a step ended that never started";
+    running = false;
+  }
+  std::vector<std::string> steps;
+  bool running = false;
+};
+
+TEST(Validate, AnnouncesEachRunOfTheModuleAndItsEnd) {
+  RecordedSteps recorded;
+  hostsim::ValidateOptions options;
+  options.modulePath = qztest::Module().path();
+  options.seed = 11;
+  options.randomScenes = 2;
+  options.steps = &recorded;
+  hostsim::Validate(options);
+  EXPECT_FALSE(recorded.running);
+  const auto announced = [&recorded](const std::string& step) {
+    return std::find(recorded.steps.begin(), recorded.steps.end(), step) != recorded.steps.end();
+  };
+  EXPECT_TRUE(announced("check load-unload, load 3"));
+  EXPECT_TRUE(announced("check demo-scene, QZ_Sel_Child on demo_rig.lws, live updates"));
+  EXPECT_TRUE(announced("check random-scenes, QZ_Add_Parent on random scene (seed 12), snapshot updates"));
+  EXPECT_TRUE(announced("check panel, QZ_Sel_ByName on demo_rig.lws, deferred updates"));
 }
 
 TEST(Validate, RandomScenesComeBackFromTheirSeed) {

@@ -6,9 +6,10 @@
 #include <random>
 #include <stdexcept>
 
-#include "hostsim/cli/cli_support.h"
 #include "hostsim/cli/json_writer.h"
-#include "hostsim/cli/tree_view.h"
+#include "hostsim/cli/loading.h"
+#include "hostsim/cli/text.h"
+#include "hostsim/scene/text.h"
 #include "hostsim/validate/validate.h"
 
 namespace hostsim {
@@ -32,12 +33,11 @@ std::uint64_t ParseNumber(const Options& options, const char* name, std::uint64_
                           std::uint64_t most) {
   if (!options.Has(name)) return fallback;
   const std::string text = options.Value(name);
-  char* end = nullptr;
-  const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-  if (text.empty() || *end != '\0' || text[0] == '-' || value < least || value > most)
+  const std::optional<std::uint64_t> value = ParseUnsigned(text);
+  if (!value || *value < least || *value > most)
     throw CliError(std::string(name) + " needs a number " + (least > 0 ? "from " + std::to_string(least) + " " : "") +
                    "up to " + std::to_string(most) + ", not '" + text + "'");
-  return value;
+  return *value;
 }
 
 std::string SelectionText(const std::vector<std::uint32_t>& selection) {
@@ -48,31 +48,33 @@ std::string SelectionText(const std::vector<std::uint32_t>& selection) {
   return text;
 }
 
+// Failed, crashed or timed out.
 bool Wrong(CheckStatus status) { return status != CheckStatus::Passed && status != CheckStatus::Skipped; }
 
-const char* StatusWord(CheckStatus status) {
+struct StatusLook {
+  const char* word;
+  const char* colour;
+};
+
+StatusLook LookOf(CheckStatus status) {
   switch (status) {
-    case CheckStatus::Passed: return "PASS";
-    case CheckStatus::Failed: return "FAIL";
-    case CheckStatus::Skipped: return "SKIP";
-    case CheckStatus::Crashed: return "CRASH";
-    case CheckStatus::TimedOut: return "TIMEOUT";
+    case CheckStatus::Passed: return {"PASS", kGreen};
+    case CheckStatus::Failed: return {"FAIL", kBoldRed};
+    case CheckStatus::Skipped: return {"SKIP", kYellow};
+    case CheckStatus::Crashed: return {"CRASH", kBoldRed};
+    case CheckStatus::TimedOut: return {"TIMEOUT", kBoldRed};
   }
-  return "?";
+  return {"?", kBoldRed};
 }
 
 void PrintText(const std::vector<CheckResult>& results, bool onlyFailed, bool color, std::ostream& out) {
   for (const CheckResult& result : results) {
     if (onlyFailed && !Wrong(result.status)) continue;
-    const char* colour = result.status == CheckStatus::Passed    ? "\033[32m"
-                         : result.status == CheckStatus::Skipped ? "\033[33m"
-                                                                 : "\033[1;31m";
-    const std::string status = StatusWord(result.status);
-    std::string check = result.check, command = result.command;
-    check.resize(std::max<std::size_t>(check.size(), 17), ' ');
-    command.resize(std::max<std::size_t>(command.size(), 18), ' ');
-    out << (color ? colour : "") << status << (color ? "\033[0m" : "")
-        << std::string(status.size() < 5 ? 6 - status.size() : 1, ' ') << check << " " << command << " ";
+    const StatusLook look = LookOf(result.status);
+    const std::string word = look.word;
+    // Two blanks after the four-letter words, one after the longer ones.
+    out << Styled(word, look.colour, color) << std::string(word.size() < 5 ? 6 - word.size() : 1, ' ')
+        << PadRight(result.check, 17) << " " << PadRight(result.command, 18) << " ";
     if (Wrong(result.status) && !result.scene.empty()) {
       out << result.scene << (result.seed ? " seed " + std::to_string(*result.seed) : "") << ", " << result.updates
           << " updates, " << SelectionText(result.selection) << ": ";
@@ -91,14 +93,16 @@ void OptionalString(JsonWriter& json, const std::string& text) {
     json.String(text);
 }
 
+constexpr CheckStatus kStatuses[] = {CheckStatus::Passed, CheckStatus::Failed, CheckStatus::Skipped,
+                                     CheckStatus::Crashed, CheckStatus::TimedOut};
+
 void PrintJson(const std::vector<CheckResult>& results, bool onlyFailed, const std::string& module, std::uint64_t seed,
                std::ostream& out) {
   JsonWriter json;
   json.BeginObject();
   json.Key("module").String(module);
   json.Key("seed").Number(static_cast<std::int64_t>(seed));
-  for (const CheckStatus status :
-       {CheckStatus::Passed, CheckStatus::Failed, CheckStatus::Skipped, CheckStatus::Crashed, CheckStatus::TimedOut}) {
+  for (const CheckStatus status : kStatuses) {
     std::int64_t count = 0;
     for (const CheckResult& result : results) count += result.status == status;
     json.Key(CheckStatusName(status)).Number(count);
@@ -133,29 +137,16 @@ void PrintJson(const std::vector<CheckResult>& results, bool onlyFailed, const s
   out << json.text() << "\n";
 }
 
-}  // namespace
+std::vector<std::string> CheckNames() {
+  std::vector<std::string> names;
+  for (const Check& check : Checks()) names.emplace_back(check.name);
+  return names;
+}
 
-int ValidateSubcommand(const std::vector<std::string>& arguments, Console& console) {
-  if (WantsHelp(arguments)) {
-    std::string checks = "\nchecks:\n";
-    for (const Check& check : Checks()) checks += "  " + std::string(check.name) + ": " + check.description + "\n";
-    return PrintHelp({"validate [MODULE] [options]",
-                      "Loads a module file (default: the one built beside hostsim) as the host would and runs a\n"
-                      "table of checks on it, each reported as passed, failed or skipped, per command where that\n"
-                      "applies. Each check, per command, runs in a process of its own: one that crashes is\n"
-                      "reported as CRASH with its signal or exception code, one that goes past --memory as\n"
-                      "CRASH (memory), one whose command runs longer than --timeout as TIMEOUT, and the other\n"
-                      "checks go on.\n"
-                      "A failure names the check, command, scene, seed, update mode and selection of the first\n"
-                      "run that failed, with a command line that repeats it. Exit status 1 when any check\n"
-                      "failed, crashed or timed out.\n",
-                      kValidateOptions, checks},
-                     console.out);
-  }
-  const Options options = ParseOptions(arguments, kValidateOptions, 1);
-  const bool color = UseColor(options, console);
+ValidateOptions ValidateOptionsOf(const Options& options, Console& console) {
   ValidateOptions validate;
   validate.modulePath = options.positional.empty() ? DefaultModulePath() : options.positional[0];
+  validate.steps = console.validationSteps;
   if (std::FILE* probe = std::fopen(validate.modulePath.c_str(), "rb"))
     std::fclose(probe);
   else
@@ -168,17 +159,38 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
   validate.timeoutSeconds = ParseSeconds(options, "--timeout", kDefaultTimeoutSeconds);
   validate.memoryMiB = ParseNumber(options, "--memory", kDefaultMemoryMiB, 1, 1u << 20);
   validate.checks = options.All("--check");
-  for (const std::string& name : validate.checks) {
-    if (FindCheck(name) != nullptr) continue;
-    std::vector<std::string> valid;
-    for (const Check& check : Checks()) valid.emplace_back(check.name);
-    throw CliError("unknown check '" + name + "' (valid: " + JoinedChoices(valid) + ")");
-  }
   if (options.Has("--check") && validate.checks.empty()) throw CliError("option --check needs a value (NAME)");
+  for (const std::string& name : validate.checks) {
+    if (FindCheck(name) == nullptr)
+      throw CliError("unknown check '" + name + "' (valid: " + JoinedChoices(CheckNames()) + ")");
+  }
   validate.scenes = options.All("--scene");
   if (options.Has("--scene") && validate.scenes.empty()) throw CliError("option --scene needs a value (FILE)");
   if (options.Has("--content")) validate.contentDirectory = SceneFileOptionsOf(options).contentDirectory;
+  return validate;
+}
 
+// The paragraphs of "hostsim validate --help", as they print.
+constexpr char kValidateAbout[] =
+    R"(Loads a module file (default: the one built beside hostsim) as the host would and runs a
+table of checks on it, each reported as passed, failed or skipped, per command where that
+applies. Each check, per command, runs in a process of its own: one that crashes is
+reported as CRASH with its signal or exception code, one that goes past --memory as
+CRASH (memory), one whose command runs longer than --timeout as TIMEOUT, and the other
+checks go on. A failure names the check, command, scene, seed, update mode and selection
+of the first run that failed, with a command line that repeats it. Exit status 1 when
+any check failed, crashed or timed out.
+)";
+
+HelpText ValidateHelp() {
+  std::string checks = "\nchecks:\n";
+  for (const Check& check : Checks()) checks += "  " + std::string(check.name) + ": " + check.description + "\n";
+  return {"validate [MODULE] [options]", kValidateAbout, kValidateOptions, checks};
+}
+
+int RunValidate(const Options& options, Console& console) {
+  const bool color = UseColor(options, console);
+  const ValidateOptions validate = ValidateOptionsOf(options, console);
   std::vector<CheckResult> results;
   try {
     results = Validate(validate);
@@ -187,7 +199,7 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
     throw CliError(error.what());
   }
   const bool onlyFailed = options.Has("--only-failed");
-  std::size_t counts[5] = {0, 0, 0, 0, 0};
+  std::size_t counts[std::size(kStatuses)] = {};
   for (const CheckResult& result : results) ++counts[static_cast<int>(result.status)];
   if (options.Has("--json")) {
     PrintJson(results, onlyFailed, validate.modulePath, validate.seed, console.out);
@@ -201,5 +213,10 @@ int ValidateSubcommand(const std::vector<std::string>& arguments, Console& conso
   const bool clean = counts[1] == 0 && counts[3] == 0 && counts[4] == 0;
   return clean ? kExitDone : kExitFailed;
 }
+
+}  // namespace
+
+const Subcommand kValidateSubcommand = {"validate", "check a module file as the host would load and drive it",
+                                        ValidateHelp, 1, RunValidate};
 
 }  // namespace hostsim

@@ -2,14 +2,11 @@
 #ifndef QZ_HOSTSIM_CLI_VALIDATE_H
 #define QZ_HOSTSIM_CLI_VALIDATE_H
 
-#include <string>
-#include <vector>
-
-#include "hostsim/cli/cli.h"
+#include "hostsim/cli/options.h"
 
 namespace hostsim {
 
-int ValidateSubcommand(const std::vector<std::string>& arguments, Console& console);
+extern const Subcommand kValidateSubcommand;
 
 }  // namespace hostsim
 

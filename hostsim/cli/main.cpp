@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "hostsim/cli/cli.h"
-#include "hostsim/cli/watchdog.h"
 #include "hostsim/validate/child_process.h"
 #include "hostsim/validate/validate.h"
 
@@ -21,11 +20,21 @@
 
 namespace {
 
-// A module that crashes takes hostsim with it; say what was running rather
-// than leave a bare signal behind. Only what is safe in a crash handler.
+// What is running: "hostsim run: QZ_Sel_Child on ...". A crash handler can
+// reach nothing but static memory, so the step is copied here, always
+// terminated.
+char g_step[512] = "";
+
+class CrashReport : public hostsim::StepListener {
+ public:
+  void Starting(const std::string& step) override { std::snprintf(g_step, sizeof g_step, "%s", step.c_str()); }
+  void Finished() override { g_step[0] = '\0'; }
+};
+
+// A module that crashes takes hostsim with it; say what was running and how
+// it ended rather than leave a bare signal behind.
 void ReportCrash(const char* cause) {
-  const char* activity = hostsim::CurrentActivity();
-  std::fputs(*activity != '\0' ? activity : "hostsim", stderr);
+  std::fputs(g_step[0] != '\0' ? g_step : "hostsim", stderr);
   std::fputs(": the module crashed (", stderr);
   std::fputs(cause, stderr);
   std::fputs(")\n", stderr);
@@ -78,7 +87,8 @@ int main(int argc, char** argv) {
     hostsim::ServeValidationChild(std::vector<std::string>(argv + 1, argv + argc));
   InstallCrashReport();
   std::ios::sync_with_stdio(true);
-  hostsim::Console console{std::cout, std::cerr, IsTerminal()};
+  CrashReport crashReport;
+  hostsim::Console console{std::cout, std::cerr, IsTerminal(), &crashReport};
   const int status = hostsim::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), console);
   std::cout.flush();
   return status;

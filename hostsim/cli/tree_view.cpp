@@ -1,18 +1,14 @@
 #include "hostsim/cli/tree_view.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <unordered_map>
+
+#include "hostsim/cli/text.h"
+#include "hostsim/scene/text.h"
 
 namespace hostsim {
 
 namespace {
-
-constexpr char kGreen[] = "\033[1;32m";
-constexpr char kRed[] = "\033[31m";
-constexpr char kBold[] = "\033[1m";
-constexpr char kDim[] = "\033[2m";
-constexpr char kReset[] = "\033[0m";
 
 // Tree order without recursion: scene files can nest deeper than a stack.
 template <typename Visit>
@@ -44,25 +40,11 @@ std::string Place(const std::unordered_map<std::uint32_t, std::size_t>& places, 
   return found == places.end() ? "-" : std::to_string(found->second);
 }
 
-std::string PadLeft(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-std::string PadRight(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
 }  // namespace
 
 const char* KindLabel(const Item& item) {
   if (item.kind == Kind::Object) return item.fileName.empty() ? "null" : "object";
   return KindName(item.kind);
-}
-
-std::string IdText(std::uint32_t id) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", id);
-  return text;
 }
 
 std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const TreeStyle& style) {
@@ -81,16 +63,14 @@ std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const Tr
       const std::string was = Place(before, item.id), is = Place(after, item.id);
       row += PadLeft(was, 6) + " " + PadLeft(is, 5) + "  ";
       if (is != "-")
-        colour = was == "-" ? kGreen : kBold;
+        colour = was == "-" ? kBoldGreen : kBold;
       else if (was != "-")
         colour = kRed;
     }
     row += IdText(item.id) + "  " + PadRight(KindLabel(item), 6) + "  " +
            std::string(static_cast<std::size_t>(depth) * 2, ' ') + item.name;
-    if (style.color && colour != nullptr) row = colour + row + kReset;
-    if (style.files && !item.fileName.empty()) {
-      row += style.color ? std::string("  ") + kDim + item.fileName + kReset : "  " + item.fileName;
-    }
+    if (colour != nullptr) row = Styled(row, colour, style.color);
+    if (style.files && !item.fileName.empty()) row += "  " + Styled(item.fileName, kDim, style.color);
     out += row + "\n";
   });
   return out;

@@ -26,7 +26,6 @@ std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const Tr
 
 // "object" for a loaded object, "null" for a null object, else the kind.
 const char* KindLabel(const Item& item);
-std::string IdText(std::uint32_t id);  // eight upper-case hex digits
 
 // The items in tree order with id, kind, name, parent and file.
 void WriteItemsJson(JsonWriter& json, const Scene& scene, const SelectionMarks* marks);

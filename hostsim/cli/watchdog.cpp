@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -11,8 +10,6 @@
 namespace hostsim {
 
 namespace {
-
-char g_activity[1024] = "";
 
 std::string SecondsText(double seconds) {
   char text[32];
@@ -30,9 +27,8 @@ std::string SecondsText(double seconds) {
 
 }  // namespace
 
-Watchdog::Watchdog(std::ostream& err, double seconds) : err_(err), limit_(seconds) {
-  thread_ = std::thread([this] { Watch(); });
-}
+Watchdog::Watchdog(std::ostream& err, double seconds, StepListener* next)
+    : err_(err), limit_(seconds), next_(next), thread_([this] { Watch(); }) {}
 
 Watchdog::~Watchdog() {
   {
@@ -41,27 +37,26 @@ Watchdog::~Watchdog() {
   }
   changed_.notify_all();
   thread_.join();
-  g_activity[0] = '\0';
 }
 
-void Watchdog::Start(const std::string& what) {
+void Watchdog::Starting(const std::string& step) {
+  if (next_ != nullptr) next_->Starting(step);
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    what_ = what;
+    step_ = step;
     armed_ = true;
     deadline_ = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::nanoseconds>(limit_);
-    std::snprintf(g_activity, sizeof g_activity, "%s", what.c_str());
   }
   changed_.notify_all();
 }
 
-void Watchdog::Stop() {
+void Watchdog::Finished() {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     armed_ = false;
-    g_activity[0] = '\0';
   }
   changed_.notify_all();
+  if (next_ != nullptr) next_->Finished();
 }
 
 void Watchdog::Watch() {
@@ -72,16 +67,14 @@ void Watchdog::Watch() {
       changed_.wait(lock);
       continue;
     }
-    if (changed_.wait_until(lock, deadline_) != std::cv_status::timeout || !armed_) continue;
+    if (changed_.wait_until(lock, deadline_) != std::cv_status::timeout || !armed_ || closing_) continue;
     // The command is still running on the main thread, inside the module:
-    // nothing else writes to the stream now.
-    err_ << what_ << ": did not return within " << SecondsText(limit_.count()) << " s (--timeout); ended\n";
+    // nothing else writes to the streams now.
+    err_ << step_ << ": did not return within " << SecondsText(limit_.count()) << " s (--timeout); ended\n";
     err_.flush();
     std::fflush(nullptr);
     EndProcess(1);
   }
 }
-
-const char* CurrentActivity() { return g_activity; }
 
 }  // namespace hostsim

@@ -1,7 +1,7 @@
 // "hostsim run" and "hostsim tour" run the module's commands in hostsim's own
-// process. A command that does not return is ended after a time limit, and
-// one that crashes takes hostsim down; either way one line on stderr names
-// what was running, and the exit status is 1.
+// process. A command that does not return is ended after a time limit, with
+// one line on stderr that names it and exit status 1; what a crash handler
+// needs to name a crash is passed on to the listener behind.
 #ifndef QZ_HOSTSIM_CLI_WATCHDOG_H
 #define QZ_HOSTSIM_CLI_WATCHDOG_H
 
@@ -12,36 +12,36 @@
 #include <string>
 #include <thread>
 
+#include "hostsim/validate/validate.h"
+
 namespace hostsim {
 
-class Watchdog {
+class Watchdog : public StepListener {
  public:
-  Watchdog(std::ostream& err, double seconds);
+  // `next`, which may be null, hears every step too.
+  Watchdog(std::ostream& err, double seconds, StepListener* next);
   ~Watchdog();
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
 
-  // `what` runs from now until Stop(): "hostsim run: QZ_Sel_Child on ...".
-  void Start(const std::string& what);
-  void Stop();
+  // `step` runs from now until Finished(): "hostsim run: QZ_Sel_Child on ...".
+  void Starting(const std::string& step) override;
+  void Finished() override;
 
  private:
   void Watch();
 
   std::ostream& err_;
   std::chrono::duration<double> limit_;
+  StepListener* next_;
   std::mutex mutex_;
   std::condition_variable changed_;
   bool armed_ = false;
   bool closing_ = false;
   std::chrono::steady_clock::time_point deadline_;
-  std::string what_;
+  std::string step_;
   std::thread thread_;
 };
-
-// What runs now, for a crash handler; always terminated, empty when nothing
-// runs.
-const char* CurrentActivity();
 
 }  // namespace hostsim
 

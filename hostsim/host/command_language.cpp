@@ -1,5 +1,9 @@
 #include "hostsim/host/command_language.h"
 
+#include <optional>
+
+#include "hostsim/scene/text.h"
+
 namespace hostsim {
 
 namespace {
@@ -19,13 +23,6 @@ constexpr VerbName kVerbs[] = {
     {"EditCameras", Verb::EditCameras, false},
     {"EditBones", Verb::EditBones, false},
 };
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 }  // namespace
 
@@ -54,16 +51,12 @@ ParsedLine ParseCommandLine(std::string_view line) {
       parsed.error = "item id must be 1 to 8 hex digits";
       return parsed;
     }
-    std::uint32_t value = 0;
-    for (const char c : digits) {
-      const int digit = HexValue(c);
-      if (digit < 0) {
-        parsed.error = "item id '" + std::string(digits) + "' is not hexadecimal";
-        return parsed;
-      }
-      value = value << 4 | static_cast<std::uint32_t>(digit);
+    const std::optional<std::uint32_t> value = ParseHex(digits);
+    if (!value) {
+      parsed.error = "item id '" + std::string(digits) + "' is not hexadecimal";
+      return parsed;
     }
-    parsed.item = value;
+    parsed.item = *value;
     parsed.valid = true;
     return parsed;
   }

@@ -1,10 +1,11 @@
 #include "hostsim/host/host.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
+
+#include "hostsim/scene/text.h"
 
 namespace hostsim {
 
@@ -27,18 +28,9 @@ const char kStaleText[] =
     "an entry of a selection list the host had already replaced (the module kept the list "
     "pointer across a change)";
 
-std::string Hex(ItemId value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
-}
-
 Host& Current(const char* what) {
   Host* host = Host::Active();
-  if (host == nullptr) {
-    std::fprintf(stderr, "hostsim: the module called %s outside of a command activation\n", what);
-    std::abort();
-  }
+  if (host == nullptr) AbortOutsideActivation(what);
   return *host;
 }
 
@@ -59,41 +51,35 @@ ItemId ItemFirst(ItemKind kind, ItemId scope) {
   const std::size_t object = host.Import(scope, "first bone scope", true);
   if (object == kNoItem) return 0;
   if (scene.At(object).kind != Kind::Object) {
-    host.ReportProtocolError("first bone asked of " + Hex(scope) + ", which is not an object");
+    host.ReportProtocolError("first bone asked of 0x" + Hex(scope) + ", which is not an object");
     return 0;
   }
   return host.Export(scene.At(object).firstBone);
 }
 
-ItemId ItemNext(ItemId item) {
-  Host& host = Current("item info next");
-  ++host.mutableCalls().itemInfo[1];
-  const std::size_t index = host.Import(item, "next item", false);
-  return index == kNoItem ? 0 : host.Export(host.scene().At(index).nextOfKind);
+// One step along a link of the scene from an item the module handed back;
+// 0, with `zeroAllowed`, starts from the root.
+ItemId Follow(const char* what, int slot, ItemId item, const char* where, std::size_t Item::*link,
+              bool zeroAllowed = false) {
+  Host& host = Current(what);
+  ++host.mutableCalls().itemInfo[slot];
+  const std::size_t index = host.Import(item, where, zeroAllowed);
+  if (index == kNoItem && !(zeroAllowed && item == 0)) return 0;
+  return host.Export(host.scene().At(index).*link);
 }
 
+ItemId ItemNext(ItemId item) { return Follow("item info next", 1, item, "next item", &Item::nextOfKind); }
+
 ItemId ItemFirstChild(ItemId parent) {
-  Host& host = Current("item info first child");
-  ++host.mutableCalls().itemInfo[2];
-  const std::size_t index = host.Import(parent, "first child", true);
-  if (index == kNoItem && parent != 0) return 0;
-  return host.Export(host.scene().At(index).firstChild);
+  return Follow("item info first child", 2, parent, "first child", &Item::firstChild, true);
 }
 
 ItemId ItemNextChild(ItemId parent, ItemId previous) {
-  Host& host = Current("item info next child");
-  ++host.mutableCalls().itemInfo[3];
-  host.Import(parent, "next child parent", true);  // checked, not consulted
-  const std::size_t index = host.Import(previous, "next child", false);
-  return index == kNoItem ? 0 : host.Export(host.scene().At(index).nextSibling);
+  Current("item info next child").Import(parent, "next child parent", true);  // checked, not consulted
+  return Follow("item info next child", 3, previous, "next child", &Item::nextSibling);
 }
 
-ItemId ItemParent(ItemId item) {
-  Host& host = Current("item info parent");
-  ++host.mutableCalls().itemInfo[4];
-  const std::size_t index = host.Import(item, "parent", false);
-  return index == kNoItem ? 0 : host.Export(host.scene().At(index).parent);
-}
+ItemId ItemParent(ItemId item) { return Follow("item info parent", 4, item, "parent", &Item::parent); }
 
 const char* ItemName(ItemId item) {
   Host& host = Current("item info name");
@@ -118,7 +104,7 @@ unsigned ItemFlags(ItemId item) {
 std::size_t ImportObject(Host& host, ItemId object, const char* where) {
   const std::size_t index = host.Import(object, where, false);
   if (index != kNoItem && host.scene().At(index).kind != Kind::Object) {
-    host.ReportProtocolError(std::string(where) + " asked of " + Hex(object) + ", which is not an object");
+    host.ReportProtocolError(std::string(where) + " asked of 0x" + Hex(object) + ", which is not an object");
     return kNoItem;
   }
   return index;
@@ -157,12 +143,9 @@ void* LookupService(const char* name, int useMode) {
 }  // namespace
 
 const char* UpdateModeName(UpdateMode mode) {
-  switch (mode) {
-    case UpdateMode::Deferred: return "deferred";
-    case UpdateMode::Live: return "live";
-    case UpdateMode::Snapshot: return "snapshot";
-  }
-  return "?";
+  const char* const names[] = {"deferred", "live", "snapshot"};
+  const auto index = static_cast<std::size_t>(mode);
+  return index < std::size(names) ? names[index] : "?";
 }
 
 std::optional<UpdateMode> ParseUpdateMode(std::string_view text) {
@@ -178,24 +161,18 @@ std::uint64_t CallCounts::Total() const {
   return total;
 }
 
-Host::Host(Scene scene) : scene_(std::move(scene)) {
-  itemInfo_.first = ItemFirst;
-  itemInfo_.next = ItemNext;
-  itemInfo_.firstChild = ItemFirstChild;
-  itemInfo_.nextChild = ItemNextChild;
-  itemInfo_.parent = ItemParent;
-  itemInfo_.name = ItemName;
-  interfaceInfo_.itemFlags = ItemFlags;
-  objectInfo_.fileName = ObjectFileName;
-  objectInfo_.pointCount = ObjectPointCount;
-  messageFuncs_.info = ShowInfo;
-  local_.context = &g_contextSentinel;
-  local_.evaluate = EvaluateLine;
-  services_[kItemInfoService] = &itemInfo_;
-  services_[kInterfaceInfoService] = &interfaceInfo_;
-  services_[kObjectInfoService] = &objectInfo_;
-  services_[kMessageService] = &messageFuncs_;
-  panels_ = std::make_unique<PanelHost>(*this);
+Host::Host(Scene scene)
+    : scene_(std::move(scene)),
+      itemInfo_{ItemFirst, ItemNext, ItemFirstChild, ItemNextChild, ItemParent, nullptr, nullptr, nullptr, ItemName},
+      interfaceInfo_{nullptr, nullptr, ItemFlags},
+      objectInfo_{ObjectFileName, ObjectPointCount},
+      messageFuncs_{ShowInfo},
+      local_{nullptr, nullptr, &g_contextSentinel, nullptr, nullptr, EvaluateLine},
+      services_{{kItemInfoService, &itemInfo_},
+                {kInterfaceInfoService, &interfaceInfo_},
+                {kObjectInfoService, &objectInfo_},
+                {kMessageService, &messageFuncs_}},
+      panels_(std::make_unique<PanelHost>(*this)) {
   services_[kPanelService] = panels_->record();
 }
 
@@ -205,8 +182,6 @@ Host::~Host() {
 
 Host* Host::Active() { return g_active; }
 
-Host& Host::Calling(const char* what) { return Current(what); }
-
 ServiceLookup Host::ServiceLookupFunction() { return LookupService; }
 
 void Host::Select(const std::vector<std::uint32_t>& items) {
@@ -214,7 +189,7 @@ void Host::Select(const std::vector<std::uint32_t>& items) {
   selection_.clear();
   for (const std::uint32_t id : items) {
     const std::size_t index = scene_.IndexOf(id);
-    if (index == kNoItem) throw SceneError("cannot select " + Hex(id) + ": no such item");
+    if (index == kNoItem) throw SceneError("cannot select 0x" + Hex(id) + ": no such item");
     if (selected_[index]) continue;
     selected_[index] = 1;
     selection_.push_back(index);
@@ -245,6 +220,7 @@ RunResult Host::Run(ActivateFunc activate) {
   run_ = RunResult();
   deferred_.clear();
   Publish();
+  panels_->BeginRun();
   g_active = this;
   run_.code = activate(kActivationVersion, LookupService, &local_, nullptr);
   g_active = nullptr;
@@ -276,10 +252,10 @@ std::size_t Host::Import(ItemId item, const char* where, bool zeroAllowed) {
   }
   const std::uint64_t highBits = static_cast<std::uint64_t>(item) & ~std::uint64_t{0xFFFFFFFFu};
   if (highBits != faults_.idHighBits) {
-    ReportProtocolError(std::string(where) + " asked of " + Hex(item) + ", an id the host never handed out");
+    ReportProtocolError(std::string(where) + " asked of 0x" + Hex(item) + ", an id the host never handed out");
   }
   const std::size_t index = scene_.IndexOf(static_cast<std::uint32_t>(item));
-  if (index == kNoItem) ReportProtocolError(std::string(where) + " asked of unknown item " + Hex(item));
+  if (index == kNoItem) ReportProtocolError(std::string(where) + " asked of unknown item 0x" + Hex(item));
   return index;
 }
 
@@ -386,7 +362,9 @@ void Host::PublishChange(const ParsedLine& line, std::size_t countBefore) {
 }
 
 void Host::Publish(std::size_t capacity) {
-  // Always a new array, so a module still holding the old one reads freed memory.
+  // Always a new array. The old one stays readable, poisoned, until the
+  // activation returns, so a module still holding it reads stale entries the
+  // host recognises rather than freed memory.
   std::unique_ptr<ItemId[]> fresh(new ItemId[capacity + 1]);
   for (std::size_t entry = 0; entry < selection_.size(); ++entry) fresh[entry] = Export(selection_[entry]);
   fresh[selection_.size()] = 0;

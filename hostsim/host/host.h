@@ -21,6 +21,7 @@
 #include "hostsim/host/command_language.h"
 #include "hostsim/host/module_library.h"
 #include "hostsim/host/panel.h"
+#include "hostsim/host/protocol.h"
 #include "hostsim/scene/scene.h"
 
 namespace hostsim {
@@ -73,7 +74,7 @@ struct RunResult {
   std::vector<std::string> lookups;  // service names asked for, in order
 };
 
-class Host {
+class Host : public ProtocolErrors {
  public:
   explicit Host(Scene scene = Scene());
   ~Host();
@@ -102,9 +103,7 @@ class Host {
   const CallCounts& calls() const { return calls_; }
   void ResetCalls() { calls_ = CallCounts(); }
 
-  // Further services (the panel emulation) answered by name.
-  void RegisterService(const std::string& name, void* record) { services_[name] = record; }
-  void ReportProtocolError(std::string error);
+  void ReportProtocolError(std::string error) override;
 
   // The emulated "LWPanelServices": its scripted user, faults, and the panels
   // the module built.
@@ -114,8 +113,6 @@ class Host {
 
   // The one host that is running a command, for the record functions to reach.
   static Host* Active();
-  // Active(), for a record function: a call with no command running aborts.
-  static Host& Calling(const char* what);
 
   // ---- used by the record functions -----------------------------------
   ItemId Export(std::size_t index) const;

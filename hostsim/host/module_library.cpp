@@ -1,6 +1,5 @@
 #include "hostsim/host/module_library.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #if defined(_WIN32)
@@ -10,6 +9,8 @@
 #include <unistd.h>
 #endif
 
+#include "hostsim/scene/text.h"
+
 namespace hostsim {
 
 namespace {
@@ -17,12 +18,6 @@ namespace {
 // A command table without a terminator would walk off into memory; no real
 // module comes anywhere near this.
 constexpr std::size_t kMaxCommands = 4096;
-
-std::string HexText(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
 
 #if defined(_WIN32)
 std::string LastErrorText() {
@@ -77,8 +72,8 @@ std::unique_ptr<ModuleLibrary> ModuleLibrary::Open(const std::string& path) {
   if (descriptor == nullptr)
     throw LoadError("module '" + path + "' does not export the descriptor '" + kDescriptorSymbol + "'");
   if (descriptor->sync != kModuleSync)
-    throw LoadError("module '" + path + "' has sync value " + HexText(descriptor->sync) + ", expected " +
-                    HexText(kModuleSync));
+    throw LoadError("module '" + path + "' has sync value 0x" + IdText(descriptor->sync) + ", expected 0x" +
+                    IdText(kModuleSync));
   if (descriptor->version != kModuleInterfaceVersion)
     throw LoadError("module '" + path + "' has interface version " + std::to_string(descriptor->version) +
                     ", expected " + std::to_string(kModuleInterfaceVersion));

@@ -1,10 +1,9 @@
 #include "hostsim/host/panel.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
-#include "hostsim/host/host.h"
+#include "hostsim/scene/text.h"
 
 namespace hostsim {
 
@@ -34,30 +33,21 @@ struct ControlType {
   std::vector<AttributeCode> codes;
 };
 
+// Every control takes its position.
+const AttributeCode kPositionCodes[] = {{kControlX, ValueKind::Integer, false}, {kControlY, ValueKind::Integer, false}};
+
 const ControlType kControlTypes[] = {
-    {kChoiceControlName,
-     kChoiceControlType,
-     {16},
-     true,
-     {{kControlX, ValueKind::Integer, false},
-      {kControlY, ValueKind::Integer, false},
-      {kControlValue, ValueKind::Integer, true}}},
+    {kChoiceControlName, kChoiceControlType, {16}, true, {{kControlValue, ValueKind::Integer, true}}},
     {kEditControlName,
      kEditControlType,
      {4},
      false,
-     {{kControlX, ValueKind::Integer, false},
-      {kControlY, ValueKind::Integer, false},
-      {kControlValue, ValueKind::Text, true},
-      {kControlActivate, ValueKind::Integer, false}}},
+     {{kControlValue, ValueKind::Text, true}, {kControlActivate, ValueKind::Integer, false}}},
     {kBorderControlName,
      kBorderControlType,
      {4, 8},
      false,
-     {{kControlX, ValueKind::Integer, false},
-      {kControlY, ValueKind::Integer, false},
-      {kControlDrawFunc, ValueKind::Function, false},
-      {kControlUserData, ValueKind::Pointer, false}}},
+     {{kControlDrawFunc, ValueKind::Function, false}, {kControlUserData, ValueKind::Pointer, false}}},
 };
 
 const AttributeCode kPanelCodes[] = {
@@ -82,13 +72,14 @@ const AttributeCode* FindCode(const Codes& codes, int code) {
   return nullptr;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-std::string KeyName(std::uint32_t key) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(key));
-  return text;
+const AttributeCode* FindControlCode(const ControlType& type, int code) {
+  const AttributeCode* position = FindCode(kPositionCodes, code);
+  return position != nullptr ? position : FindCode(type.codes, code);
 }
+
+PanelHost* g_running = nullptr;
+
+std::string KeyName(std::uint32_t key) { return "0x" + Hex(key); }
 
 // As a person names the key: "4", "tab", "enter"; others by code.
 std::string KeyLabel(std::uint32_t key) {
@@ -104,7 +95,7 @@ std::int32_t ReadWord(const ControlDescriptor* descriptor, int offset) {
   return word;
 }
 
-PanelHost& Panels(const char* what) { return Host::Calling(what).panels(); }
+PanelHost& Panels(const char* what) { return PanelHost::Running(what); }
 
 // ---- The record functions -------------------------------------------------
 
@@ -174,7 +165,7 @@ PanelUser& PanelUser::Dismisses() {
   return *this;
 }
 
-PanelHost::PanelHost(Host& host) : host_(host) {
+PanelHost::PanelHost(ProtocolErrors& errors) : errors_(errors) {
   record_.create = PanelCreate;
   record_.destroy = PanelDestroy;
   record_.open = PanelOpen;
@@ -183,7 +174,16 @@ PanelHost::PanelHost(Host& host) : host_(host) {
   record_.addControl = PanelAddControl;
 }
 
-PanelHost::~PanelHost() = default;
+PanelHost::~PanelHost() {
+  if (g_running == this) g_running = nullptr;
+}
+
+PanelHost& PanelHost::Running(const char* what) {
+  if (g_running == nullptr) AbortOutsideActivation(what);
+  return *g_running;
+}
+
+void PanelHost::BeginRun() { g_running = this; }
 
 std::vector<const PanelRecord*> PanelHost::panels() const {
   std::vector<const PanelRecord*> records;
@@ -193,9 +193,10 @@ std::vector<const PanelRecord*> PanelHost::panels() const {
 
 const PanelRecord* PanelHost::last() const { return panels_.empty() ? nullptr : &panels_.back()->data; }
 
-void PanelHost::Error(const std::string& error) { host_.ReportProtocolError("panel: " + error); }
+void PanelHost::Error(const std::string& error) { errors_.ReportProtocolError("panel: " + error); }
 
 void PanelHost::EndRun() {
+  g_running = nullptr;
   for (Panel* panel : createdThisRun_) {
     if (panel->state == Panel::State::Destroyed) continue;
     Error(Quoted(panel->data.title) + " was never destroyed");
@@ -327,7 +328,7 @@ void PanelHost::SetControl(PanelControl* record, int code, const ControlValue* v
   Panel& panel = *control->panel;
   ControlRecord& data = panel.DataOf(*control);
   const std::string where = data.typeName + " " + std::to_string(code);
-  const AttributeCode* known = FindCode(control->type->codes, code);
+  const AttributeCode* known = FindControlCode(*control->type, code);
   if (known == nullptr) return Error("set of unknown attribute " + where);
   if (value == nullptr) return Error("set " + where + " with no value");
 
@@ -375,7 +376,7 @@ void PanelHost::GetControl(PanelControl* record, int code, ControlValue* value) 
   Panel& panel = *control->panel;
   const ControlRecord& data = panel.DataOf(*control);
   const std::string where = data.typeName + " " + std::to_string(code);
-  const AttributeCode* known = FindCode(control->type->codes, code);
+  const AttributeCode* known = FindControlCode(*control->type, code);
   if (known == nullptr || !known->readable) return Error("get of unknown attribute " + where);
   if (value == nullptr) return Error("get " + where + " with no value");
 

@@ -17,10 +17,9 @@
 #include <vector>
 
 #include "host/panel_records.h"
+#include "hostsim/host/protocol.h"
 
 namespace hostsim {
-
-class Host;
 
 // One thing the user does while the panel is open.
 struct UserStep {
@@ -83,7 +82,8 @@ struct PanelRecord {
 
 class PanelHost {
  public:
-  explicit PanelHost(Host& host);
+  // `errors` takes what the panel services find out of place.
+  explicit PanelHost(ProtocolErrors& errors);
   ~PanelHost();
   PanelHost(const PanelHost&) = delete;
   PanelHost& operator=(const PanelHost&) = delete;
@@ -102,8 +102,11 @@ class PanelHost {
   // Off for benchmarks: a run's panels are then dropped when it ends.
   void SetKeepPanels(bool keep) { keepPanels_ = keep; }
 
-  // Called by the host when an activation returns.
+  // Called by the host around each activation: the record functions reach
+  // the panel host of the command running, and none other.
+  void BeginRun();
   void EndRun();
+  static PanelHost& Running(const char* what);  // aborts with no command running
 
   // ---- used by the record functions -----------------------------------
   PanelId Create(const char* title, void* data);
@@ -126,7 +129,7 @@ class PanelHost {
   void Error(const std::string& error);
   void PlayUser(Panel& panel);
 
-  Host& host_;
+  ProtocolErrors& errors_;
   PanelServices record_{};
   PanelUser user_;
   PanelFaults faults_;

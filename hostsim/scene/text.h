@@ -19,6 +19,9 @@ std::string Hex(std::uint64_t value, int digits = 1, HexCase letters = HexCase::
 // An item id as the host shows it: eight upper-case hex digits.
 inline std::string IdText(std::uint32_t id) { return Hex(id, 8); }
 
+// The text in double quotes, as messages and traces show names: "Arm*".
+inline std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
 // ASCII only: names are bytes in whatever code page the artist used.
 std::string Lowered(std::string_view text);
 

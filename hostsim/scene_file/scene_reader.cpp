@@ -9,6 +9,7 @@
 #include "hostsim/scene/text.h"
 #include "hostsim/scene_file/layer_naming.h"
 #include "hostsim/scene_file/scene_file.h"
+#include "hostsim/scene_file/scene_syntax.h"
 #include "hostsim/scene_file/windows_path.h"
 
 namespace hostsim {
@@ -100,13 +101,7 @@ class Reader {
   void LoadObjectLayer(Fields& fields) { LoadObjectFile(fields, true); }
   void LoadObjectFile(Fields& fields, bool withLayer);
   void AddNullObject(Fields& fields);
-  void AddLight(Fields& fields) { AddNamedItem(fields, Kind::Light, "AddLight"); }
-  void AddCamera(Fields& fields) { AddNamedItem(fields, Kind::Camera, "AddCamera"); }
-  void AddBone(Fields& fields) { AddNamedItem(fields, Kind::Bone, "AddBone"); }
   void AddNamedItem(Fields& fields, Kind kind, std::string_view keyword);
-  void LightName(Fields& fields) { NameLine(fields, Kind::Light, "LightName"); }
-  void CameraName(Fields& fields) { NameLine(fields, Kind::Camera, "CameraName"); }
-  void BoneName(Fields& fields) { NameLine(fields, Kind::Bone, "BoneName"); }
   void NameLine(Fields& fields, Kind kind, std::string_view keyword);
   void ParentItem(Fields& fields);
   void ParentObject(Fields& fields);
@@ -141,12 +136,6 @@ const Reader::Keyword Reader::kKeywords[] = {
     {"LoadObjectLayer", &Reader::LoadObjectLayer},
     {"LoadObject", &Reader::LoadObject},
     {"AddNullObject", &Reader::AddNullObject},
-    {"AddLight", &Reader::AddLight},
-    {"AddCamera", &Reader::AddCamera},
-    {"AddBone", &Reader::AddBone},
-    {"LightName", &Reader::LightName},
-    {"CameraName", &Reader::CameraName},
-    {"BoneName", &Reader::BoneName},
     {"ParentItem", &Reader::ParentItem},
     {"ParentObject", &Reader::ParentObject},
     {"ShowCamera", &Reader::ShowCamera},
@@ -204,10 +193,11 @@ void Reader::ReadLine(std::string_view line) {
   Fields fields(line);
   const std::string_view word = fields.Next();
   for (const Keyword& keyword : kKeywords) {
-    if (keyword.word == word) {
-      (this->*keyword.handler)(fields);
-      return;
-    }
+    if (keyword.word == word) return (this->*keyword.handler)(fields);
+  }
+  for (const NamedItemLines& lines : kNamedItemLines) {
+    if (word == lines.declaration) return AddNamedItem(fields, lines.kind, lines.declaration);
+    if (word == lines.nameLine) return NameLine(fields, lines.kind, lines.nameLine);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "hostsim/scene/text.h"
 #include "hostsim/scene_file/layer_naming.h"
 #include "hostsim/scene_file/scene_file.h"
+#include "hostsim/scene_file/scene_syntax.h"
 #include "hostsim/scene_file/windows_path.h"
 
 namespace hostsim {
@@ -32,8 +33,8 @@ class Writer {
     for (std::size_t index = scene_.FirstOfKind(Kind::Object); index != kNoItem; index = scene_.At(index).nextOfKind)
       WriteObject(index);
     out_ += "\nAmbientColor 1 1 1\nAmbientIntensity 0.05\n";
-    WriteAll(Kind::Light, "AddLight ", "LightName ");
-    WriteAll(Kind::Camera, "AddCamera ", "CameraName ");
+    WriteAll(Kind::Light);
+    WriteAll(Kind::Camera);
     return std::move(out_);
   }
 
@@ -94,19 +95,26 @@ class Writer {
   void WriteBone(std::size_t index) {
     const Item& bone = scene_.At(index);
     CheckWritable(bone);
-    out_ += "AddBone " + FileId(bone.id) + "\nBoneName " + bone.name + "\n";
+    WriteDeclaration(bone);
     WriteParent(bone);
     if (bone.parent == kNoItem)
       Warn("bone " + IdText(bone.id) + " '" + bone.name + "' is at the top level; it will read back under its object");
   }
 
-  void WriteAll(Kind kind, const char* declaration, const char* nameLine) {
+  void WriteAll(Kind kind) {
     for (std::size_t index = scene_.FirstOfKind(kind); index != kNoItem; index = scene_.At(index).nextOfKind) {
       const Item& item = scene_.At(index);
       CheckWritable(item);
-      out_ += std::string("\n") + declaration + FileId(item.id) + "\n" + nameLine + item.name + "\n";
+      out_ += "\n";
+      WriteDeclaration(item);
       WriteParent(item);
     }
+  }
+
+  void WriteDeclaration(const Item& item) {
+    const NamedItemLines& lines = LinesOf(item.kind);
+    out_ += std::string(lines.declaration) + " " + FileId(item.id) + "\n" + std::string(lines.nameLine) + " " +
+            item.name + "\n";
   }
 
   void WriteParent(const Item& item) {

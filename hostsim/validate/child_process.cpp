@@ -86,6 +86,7 @@ class MessageReader {
         case kNoteMessage:
           note = payload;
           ++notes;
+          if (onNote) onNote(note);
           break;
         case kResultMessage:
           result = payload;
@@ -102,6 +103,7 @@ class MessageReader {
     buffer_.erase(0, at);
   }
 
+  std::function<void(const std::string&)> onNote;
   std::string note, result, cause;
   std::size_t notes = 0;
   bool finished = false, memory = false, garbled = false;
@@ -356,7 +358,8 @@ std::string ChildProgram() {
   return Narrow(folder + L"hostsim.exe");
 }
 
-ChildOutcome RunInChild(const std::string& request, const ChildWork&, const ChildLimits& limits) {
+ChildOutcome RunInChild(const std::string& request, const ChildWork&, const ChildLimits& limits,
+                        const std::function<void(const std::string& note)>& onNote) {
   const std::wstring program = Widen(ChildProgram());
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE resultRead = nullptr, resultWrite = nullptr, requestRead = nullptr, requestWrite = nullptr;
@@ -415,6 +418,7 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork&, const Chil
   CloseHandle(requestWrite);
 
   MessageReader reader;
+  reader.onNote = onNote;
   const auto limit =
       std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(limits.seconds));
   auto deadline = std::chrono::steady_clock::now() + limit;
@@ -597,7 +601,8 @@ void WatchMemory() {
 void SetChildProgram(const std::string&) {}
 std::string ChildProgram() { return std::string(); }
 
-ChildOutcome RunInChild(const std::string& request, const ChildWork& work, const ChildLimits& limits) {
+ChildOutcome RunInChild(const std::string& request, const ChildWork& work, const ChildLimits& limits,
+                        const std::function<void(const std::string& note)>& onNote) {
   int channel[2];
   if (pipe2(channel, O_CLOEXEC) != 0) throw std::runtime_error(std::string("cannot make a pipe: ") + strerror(errno));
   const pid_t parent = getpid();
@@ -615,6 +620,7 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork& work, const
   close(channel[1]);
 
   MessageReader reader;
+  reader.onNote = onNote;
   const auto limit =
       std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(limits.seconds));
   auto deadline = std::chrono::steady_clock::now() + limit;

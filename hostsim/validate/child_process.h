@@ -58,8 +58,10 @@ using ChildWork = std::function<std::string(const std::string& request, ChildRep
 
 // Natively `work` runs in a fork of this process. On Windows ChildProgram()
 // is started with kChildArgument, and its main() must pass its arguments and
-// the same work to ServeChild.
-ChildOutcome RunInChild(const std::string& request, const ChildWork& work, const ChildLimits& limits);
+// the same work to ServeChild. `onNote`, when given, hears each note in the
+// parent as it arrives.
+ChildOutcome RunInChild(const std::string& request, const ChildWork& work, const ChildLimits& limits,
+                        const std::function<void(const std::string& note)>& onNote = nullptr);
 
 // Windows: the program started for each child. By default hostsim.exe beside
 // the running program, which is where tests are built too.

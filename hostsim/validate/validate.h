@@ -38,24 +38,38 @@ struct CheckResult {
   std::string replay;
 };
 
+// Told what validate is about to run before each run of the module, and when
+// the run is over, so that a crash handler can say where a module crashed.
+// The runs are in child processes; the parent tells of them as their news
+// comes in.
+class StepListener {
+ public:
+  virtual void Starting(const std::string& step) = 0;
+  virtual void Finished() = 0;
+
+ protected:
+  ~StepListener() = default;
+};
+
+constexpr double kDefaultTimeoutSeconds = 10;
+constexpr std::uint64_t kDefaultMemoryMiB = 1024;
+constexpr int kDefaultRandomScenes = 24;
+
 struct ValidateOptions {
   std::string modulePath;
   std::uint64_t seed = 1;
-  int randomScenes = 24;            // scene i is made from seed + i
-  std::vector<std::string> checks;  // run only these, in table order; all when empty
+  int randomScenes = kDefaultRandomScenes;  // scene i is made from seed + i
+  StepListener* steps = nullptr;            // may be null
+  std::vector<std::string> checks;          // run only these, in table order; all when empty
   // Scene files the demo-scene check runs on too, read with this content
   // directory (empty: the default).
   std::vector<std::string> scenes;
   std::string contentDirectory;
   // For each run of a command, and for a check's start; the demo-scene check
   // gets more for larger scenes of the user's.
-  double timeoutSeconds = 10;
-  std::uint64_t memoryMiB = 1024;
+  double timeoutSeconds = kDefaultTimeoutSeconds;
+  std::uint64_t memoryMiB = kDefaultMemoryMiB;
 };
-
-constexpr double kDefaultTimeoutSeconds = 10;
-constexpr std::uint64_t kDefaultMemoryMiB = 1024;
-constexpr int kDefaultRandomScenes = 24;
 
 struct Check {
   const char* name;

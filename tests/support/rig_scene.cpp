@@ -17,4 +17,20 @@ hostsim::Scene Rig() {
   return scene;
 }
 
+hostsim::Scene BoneRig() {
+  hostsim::Scene scene;
+  const auto body = scene.AddObject("Body");
+  const auto arm = scene.AddBone(body, "Arm1");
+  scene.AddBone(body, "Arm2", arm);
+  scene.AddBone(body, "Leg");
+  scene.AddBone(scene.AddObject("Head"), "Arm1");
+  scene.AddBone(scene.AddObject("Head2"), "Arm1");
+  scene.AddNull("Prop");
+  scene.AddLight("Key");
+  scene.AddLight("Fill");
+  scene.AddCamera("Camera");
+  scene.AddCamera("Top");
+  return scene;
+}
+
 }  // namespace qztest

@@ -1,0 +1,99 @@
+#include "hostsim/cli/loading.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include "hostsim/cli/text.h"
+#include "hostsim/scene/examples.h"
+#include "hostsim/scene/text.h"
+#include "hostsim/scene_file/demo_scene.h"
+#include "hostsim/scene_file/scene_file.h"
+
+namespace hostsim {
+
+namespace {
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
+  const std::string path = options.Value("--module", DefaultModulePath());
+  if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
+    std::fclose(probe);
+  } else {
+    throw CliError("no module file '" + path + "'" +
+                   (options.Has("--module") ? std::string() : " (build it, or name one with --module PATH)"));
+  }
+  try {
+    return ModuleLibrary::Open(path);
+  } catch (const LoadError& error) {
+    throw CliError(error.what());
+  }
+}
+
+SceneFileOptions SceneFileOptionsOf(const Options& options) {
+  SceneFileOptions fileOptions;
+  fileOptions.contentDirectory = options.Value("--content", fileOptions.contentDirectory);
+  const std::string& content = fileOptions.contentDirectory;
+  const bool absolute = (content.size() >= 3 && content[1] == ':' && (content[2] == '\\' || content[2] == '/')) ||
+                        content.compare(0, 2, "\\\\") == 0;
+  if (!absolute) throw CliError("--content '" + content + "' is not an absolute Windows path such as D:\\Content");
+  return fileOptions;
+}
+
+LoadedScene LoadScene(const Options& options) {
+  const SceneFileOptions fileOptions = SceneFileOptionsOf(options);
+  try {
+    if (!options.Has("--scene")) return {DemoScene(fileOptions), std::string(kDemoSceneName) + " (bundled)"};
+    const std::string path = options.Value("--scene");
+    return {ReadSceneFile(path, fileOptions), path};
+  } catch (const SceneFileError& error) {
+    throw CliError(error.what());
+  }
+}
+
+std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::string& sceneLabel) {
+  std::vector<std::uint32_t> named;
+  for (const Item& item : scene.items()) {
+    if (item.id != 0 && item.name == text) named.push_back(item.id);
+  }
+  if (named.size() == 1) return named[0];
+  if (named.size() > 1) {
+    std::vector<std::string> ids;
+    for (const std::uint32_t id : named) ids.push_back(IdText(id));
+    throw CliError("'" + std::string(text) + "' names " + std::to_string(named.size()) + " items (" +
+                   JoinedChoices(ids) + "); select one by its id");
+  }
+  std::string_view digits = text;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits.remove_prefix(2);
+  if (const std::optional<std::uint32_t> id = ParseHex(digits); id && scene.Contains(*id)) return *id;
+  std::vector<std::string> close;
+  const std::string lowered = Lowered(text);
+  for (const Item& item : scene.items()) {
+    if (item.id == 0 || item.name.empty() || close.size() >= 5) continue;
+    const bool alike = Lowered(item.name) == lowered ||
+                       (item.name.size() < 64 && text.size() < 64 && EditDistance(Lowered(item.name), lowered) <= 2);
+    if (alike && std::find(close.begin(), close.end(), "'" + item.name + "'") == close.end())
+      close.push_back("'" + item.name + "'");
+  }
+  std::string hint = close.empty() ? "" : "; did you mean " + JoinedChoices(close) + "?";
+  throw CliError("no item '" + std::string(text) + "' in " + sceneLabel + hint + " (names and ids: hostsim list" +
+                 (sceneLabel.find("(bundled)") == std::string::npos ? " --scene FILE" : "") + ")");
+}
+
+}  // namespace hostsim

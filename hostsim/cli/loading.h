@@ -1,0 +1,33 @@
+// What the subcommands load from what the user named: the module, the scene,
+// and the items of the selection.
+#ifndef QZ_HOSTSIM_CLI_LOADING_H
+#define QZ_HOSTSIM_CLI_LOADING_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "hostsim/cli/options.h"
+#include "hostsim/host/module_library.h"
+#include "hostsim/scene/scene.h"
+#include "hostsim/scene_file/scene_file.h"
+
+namespace hostsim {
+
+std::unique_ptr<ModuleLibrary> LoadModule(const Options& options);
+
+struct LoadedScene {
+  Scene scene;
+  std::string label;  // the file as the user named it, or the bundled demo
+};
+LoadedScene LoadScene(const Options& options);
+// --content, checked to be an absolute Windows path.
+SceneFileOptions SceneFileOptionsOf(const Options& options);
+
+// A name (which must name one item) or an id as the tree shows it.
+std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::string& sceneLabel);
+
+}  // namespace hostsim
+
+#endif  // QZ_HOSTSIM_CLI_LOADING_H
