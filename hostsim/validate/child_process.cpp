@@ -169,7 +169,7 @@ void SendRaw(char type, const char* payload) {
   char message[96];
   const std::size_t size = std::min<std::size_t>(std::strlen(payload), sizeof message - kHeaderSize);
   FormatHeader(type, size, message);
-  std::memcpy(message + kHeaderSize, payload, size);
+  for (std::size_t at = 0; at < size; ++at) message[kHeaderSize + at] = payload[at];
   WriteAll(message, kHeaderSize + size);
 }
 

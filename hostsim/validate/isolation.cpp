@@ -211,9 +211,12 @@ CheckRun RunIsolated(const ValidateOptions& options, const UserScenes& scenes, c
 std::vector<const Check*> ChecksToRun(const ValidateOptions& options) {
   for (const std::string& name : options.checks) {
     if (FindCheck(name) != nullptr) continue;
-    std::string valid;
-    for (const Check& check : Checks()) valid += (valid.empty() ? "" : ", ") + std::string(check.name);
-    throw std::invalid_argument("unknown check '" + name + "' (valid: " + valid + ")");
+    std::string message = "unknown check '" + name + "' (valid: ";
+    for (const Check& check : Checks()) {
+      if (&check != &Checks().front()) message += ", ";
+      message += check.name;
+    }
+    throw std::invalid_argument(message + ")");
   }
   std::vector<const Check*> checks;
   for (const Check& check : Checks()) {

@@ -183,10 +183,10 @@ void CheckDemoScene(Validation& validation) {
 }
 
 void CheckRandomScenes(Validation& validation) {
-  const std::vector<Scenario> scenarios = RandomScenarios(validation, 4);
+  // Made for each command: a child process runs one.
   validation.RunScenarios(std::to_string(validation.options.randomScenes) + " random scenes from seed " +
                               std::to_string(validation.options.seed),
-                          [&scenarios](const std::string&) { return scenarios; });
+                          [&validation](const std::string&) { return RandomScenarios(validation, 4); });
 }
 
 void CheckHighIdBits(Validation& validation) {
