@@ -93,8 +93,7 @@ void PrintRule(int width) {
   std::putchar('\n');
 }
 
-void PrintTimeTable(const std::vector<Family>& families, const Cases& cases, const Results& results,
-                    hostsim::UpdateMode mode) {
+void PrintTimeTableHeader(hostsim::UpdateMode mode) {
   std::printf(
       "\nTime per item visited (ns), %s mode, after the command's start (its time with nothing selected, in\n"
       "start us) is taken off; spread = (max - min) / min over the sizes run. Where the items visited do not\n"
@@ -106,77 +105,106 @@ void PrintTimeTable(const std::vector<Family>& families, const Cases& cases, con
   std::printf("%-18s %-9s %-7s %9s %9s %9s %9s %8s %9s %10s %11s %8s\n", "command", "shape", "sel", "10^3", "10^4",
               "10^5", "10^6", "spread", "vs floor", "calls/item", "visited", "start us");
   PrintRule(126);
+}
+
+// What a family measured over the sizes it ran.
+struct SizeRange {
+  double low = 0, high = 0;            // time per item
+  double lowRatio = 0, highRatio = 0;  // module / replay
+  const BenchCase* smallest = nullptr;
+  const BenchCase* largest = nullptr;
+};
+
+// Prints the family's time per item at each size.
+SizeRange PrintTimesPerItem(const Family& family, const Cases& cases, const Results& results) {
+  SizeRange range;
+  for (const BenchCase* c : family.bySize) {
+    const double perItem = c == nullptr ? -1 : WalkNanosecondsPerItem(cases, results, *c);
+    if (c == nullptr) {
+      std::printf(" %9s", "");
+    } else if (c->skipped) {
+      std::printf(" %9s", "(budget)");
+    } else if (perItem < 0) {
+      std::printf(" %9s", "(error)");
+    } else if (perItem == 0) {
+      std::printf(" %9s", "(start)");  // a walk so short that its time is within the start's noise
+    } else {
+      std::printf(" %9.2f", perItem);
+      range.low = range.low == 0 ? perItem : std::min(range.low, perItem);
+      range.high = std::max(range.high, perItem);
+      const double ratio = ModuleOverReplay(cases, results, *c);
+      if (ratio > 0) {
+        range.lowRatio = range.lowRatio == 0 ? ratio : std::min(range.lowRatio, ratio);
+        range.highRatio = std::max(range.highRatio, ratio);
+      }
+      if (range.smallest == nullptr) range.smallest = c;
+      range.largest = c;
+    }
+  }
+  return range;
+}
+
+// The families whose time per item stays flat, and those that do not.
+struct FlatnessTally {
   int flat = 0, total = 0, trackFloor = 0;
   std::vector<std::string> outside;
+};
+
+// The spread columns, counted in the tally where the family grows with the scene.
+void PrintSpreads(const BenchCase& head, const SizeRange& range, FlatnessTally& tally) {
+  const double spread = range.low > 0 ? (range.high - range.low) / range.low * 100 : 0;
+  const double floorSpread = range.lowRatio > 0 ? (range.highRatio - range.lowRatio) / range.lowRatio * 100 : -1;
+  const BenchCase& smallest = *range.smallest;
+  const BenchCase& largest = *range.largest;
+  // Growing at least half as fast as the scene: the walk, not the start, is measured.
+  const bool scales =
+      &largest != &smallest &&
+      2.0 * static_cast<double>(largest.visited) / static_cast<double>(smallest.visited ? smallest.visited : 1) >=
+          static_cast<double>(largest.size) / static_cast<double>(smallest.size);
+  if (scales) {
+    ++tally.total;
+    if (spread <= 30) {
+      ++tally.flat;
+    } else if (floorSpread >= 0 && floorSpread <= 30) {
+      ++tally.trackFloor;
+      tally.outside.push_back(FamilyName(head) + " (tracks the floor)");
+    } else {
+      tally.outside.push_back(FamilyName(head));
+    }
+    std::printf(" %7.0f%%", spread);
+  } else {
+    std::printf(" %8s", "fixed");
+  }
+  if (floorSpread >= 0) {
+    std::printf(" %8.0f%%", floorSpread);
+  } else {
+    std::printf(" %9s", "");
+  }
+}
+
+void PrintTimeTable(const std::vector<Family>& families, const Cases& cases, const Results& results,
+                    hostsim::UpdateMode mode) {
+  PrintTimeTableHeader(mode);
+  FlatnessTally tally;
   for (const Family& family : families) {
     const BenchCase& head = *family.first;
     if (head.mode != mode) continue;
     std::printf("%-18s %-9s %-7s", head.command->name, ShapeName(head.shape), VariantName(head));
-    double low = 0, high = 0, lowRatio = 0, highRatio = 0;
-    const BenchCase* smallest = nullptr;
-    const BenchCase* largest = nullptr;
-    for (const BenchCase* c : family.bySize) {
-      const double perItem = c == nullptr ? -1 : WalkNanosecondsPerItem(cases, results, *c);
-      if (c == nullptr) {
-        std::printf(" %9s", "");
-      } else if (c->skipped) {
-        std::printf(" %9s", "(budget)");
-      } else if (perItem < 0) {
-        std::printf(" %9s", "(error)");
-      } else if (perItem == 0) {
-        std::printf(" %9s", "(start)");  // a walk so short that its time is within the start's noise
-      } else {
-        std::printf(" %9.2f", perItem);
-        low = low == 0 ? perItem : std::min(low, perItem);
-        high = std::max(high, perItem);
-        const double ratio = ModuleOverReplay(cases, results, *c);
-        if (ratio > 0) {
-          lowRatio = lowRatio == 0 ? ratio : std::min(lowRatio, ratio);
-          highRatio = std::max(highRatio, ratio);
-        }
-        if (smallest == nullptr) smallest = c;
-        largest = c;
-      }
-    }
-    if (largest == nullptr) {
+    const SizeRange range = PrintTimesPerItem(family, cases, results);
+    if (range.largest == nullptr) {
       std::printf("\n");
       continue;
     }
-    const double spread = low > 0 ? (high - low) / low * 100 : 0;
-    const double floorSpread = lowRatio > 0 ? (highRatio - lowRatio) / lowRatio * 100 : -1;
-    // Growing at least half as fast as the scene: the walk, not the start, is measured.
-    const bool scales =
-        largest != smallest &&
-        2.0 * static_cast<double>(largest->visited) / static_cast<double>(smallest->visited ? smallest->visited : 1) >=
-            static_cast<double>(largest->size) / static_cast<double>(smallest->size);
-    if (scales) {
-      ++total;
-      if (spread <= 30) {
-        ++flat;
-      } else if (floorSpread >= 0 && floorSpread <= 30) {
-        ++trackFloor;
-        outside.push_back(FamilyName(head) + " (tracks the floor)");
-      } else {
-        outside.push_back(FamilyName(head));
-      }
-      std::printf(" %7.0f%%", spread);
-    } else {
-      std::printf(" %8s", "fixed");
-    }
-    if (floorSpread >= 0) {
-      std::printf(" %8.0f%%", floorSpread);
-    } else {
-      std::printf(" %9s", "");
-    }
-    std::printf(
-        " %10.2f %11llu %8.2f\n",
-        static_cast<double>(largest->calls.Total()) / static_cast<double>(largest->visited ? largest->visited : 1),
-        static_cast<unsigned long long>(largest->visited), StartSeconds(cases, results, *largest) * 1e6);
+    PrintSpreads(head, range, tally);
+    const BenchCase& largest = *range.largest;
+    std::printf(" %10.2f %11llu %8.2f\n",
+                static_cast<double>(largest.calls.Total()) / static_cast<double>(largest.visited ? largest.visited : 1),
+                static_cast<unsigned long long>(largest.visited), StartSeconds(cases, results, largest) * 1e6);
   }
   std::printf(
-      "growing families within 30%%: %d of %d; of the others, %d stay within 30%% of their replayed host calls\n", flat,
-      total, trackFloor);
-  for (const std::string& name : outside) std::printf("  outside: %s\n", name.c_str());
+      "growing families within 30%%: %d of %d; of the others, %d stay within 30%% of their replayed host calls\n",
+      tally.flat, tally.total, tally.trackFloor);
+  for (const std::string& name : tally.outside) std::printf("  outside: %s\n", name.c_str());
 }
 
 void PrintOverheadTable(const std::vector<Family>& families, const Cases& cases, const Results& results,

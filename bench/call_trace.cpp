@@ -177,29 +177,20 @@ void* RecordLookup(const char* name, int useMode) {
   switch (service) {
     case kItems:
       r.items = static_cast<const ItemInfo*>(record);
-      r.proxyItems = *r.items;
-      r.proxyItems.first = RecordFirst;
-      r.proxyItems.next = RecordNext;
-      r.proxyItems.firstChild = RecordFirstChild;
-      r.proxyItems.nextChild = RecordNextChild;
-      r.proxyItems.parent = RecordParent;
-      r.proxyItems.name = RecordName;
+      r.proxyItems = {RecordFirst,    RecordNext,     RecordFirstChild, RecordNextChild, RecordParent,
+                      r.items->slot5, r.items->slot6, r.items->slot7,   RecordName};
       return &r.proxyItems;
     case kInterface:
       r.interfaceInfo = static_cast<const InterfaceInfo*>(record);
-      r.proxyInterface = *r.interfaceInfo;
-      r.proxyInterface.itemFlags = RecordFlags;
+      r.proxyInterface = {r.interfaceInfo->slot0, r.interfaceInfo->selectedItems, RecordFlags};
       return &r.proxyInterface;
     case kObjects:
       r.objects = static_cast<const ObjectInfo*>(record);
-      r.proxyObjects = *r.objects;
-      r.proxyObjects.fileName = RecordFileName;
-      r.proxyObjects.pointCount = RecordPointCount;
+      r.proxyObjects = {RecordFileName, RecordPointCount};
       return &r.proxyObjects;
     case kMessages:
       r.messages = static_cast<const MessageFuncs*>(record);
-      r.proxyMessages = *r.messages;
-      r.proxyMessages.info = RecordMessage;
+      r.proxyMessages = {RecordMessage};
       return &r.proxyMessages;
     case kOther: break;
   }
@@ -228,64 +219,61 @@ ItemId AsValue(const void* pointer) { return reinterpret_cast<ItemId>(pointer); 
 
 CallTrace* g_replay = nullptr;
 
-int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
-  CallTrace& trace = *g_replay;
-  const auto* generic = static_cast<const LayoutGeneric*>(local);
+// The records the replay reaches the host through, as its lookups found
+// them; a record the host refused is never called, since the module made no
+// call through it either.
+struct ReplayRecords {
   const ItemInfo* items = nullptr;
   const InterfaceInfo* interfaceInfo = nullptr;
   const ObjectInfo* objects = nullptr;
   const MessageFuncs* messages = nullptr;
+
+  void Found(int service, void* record) {
+    if (service == kItems) items = static_cast<const ItemInfo*>(record);
+    if (service == kInterface) interfaceInfo = static_cast<const InterfaceInfo*>(record);
+    if (service == kObjects) objects = static_cast<const ObjectInfo*>(record);
+    if (service == kMessages) messages = static_cast<const MessageFuncs*>(record);
+  }
+};
+
+// A recorded call into the item, interface or object record, made again.
+ItemId ReplayRecordCall(const HostCall& call, ItemId first, ItemId second, const ReplayRecords& records) {
+  const ItemInfo* items = records.items;
+  switch (call.slot) {
+    case HostSlot::FirstItem: return items != nullptr ? items->first(call.kind, first) : 0;
+    case HostSlot::NextItem: return items != nullptr ? items->next(first) : 0;
+    case HostSlot::FirstChild: return items != nullptr ? items->firstChild(first) : 0;
+    case HostSlot::NextChild: return items != nullptr ? items->nextChild(first, second) : 0;
+    case HostSlot::Parent: return items != nullptr ? items->parent(first) : 0;
+    case HostSlot::Name: return items != nullptr ? AsValue(items->name(first)) : 0;
+    case HostSlot::ItemFlags: return records.interfaceInfo != nullptr ? records.interfaceInfo->itemFlags(first) : 0;
+    case HostSlot::FileName: return records.objects != nullptr ? AsValue(records.objects->fileName(first)) : 0;
+    case HostSlot::PointCount:
+      return records.objects != nullptr ? static_cast<ItemId>(records.objects->pointCount(first)) : 0;
+    default: return 0;
+  }
+}
+
+int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
+  CallTrace& trace = *g_replay;
+  const auto* generic = static_cast<const LayoutGeneric*>(local);
+  ReplayRecords records;
   ItemId* answers = trace.answers.data();
   for (std::size_t index = 0; index < trace.calls.size(); ++index) {
     const HostCall& call = trace.calls[index];
     const ItemId first = call.first + After(answers[call.firstFrom]);
     const ItemId second = call.second + After(answers[call.secondFrom]);
     ItemId answer = 0;
-    switch (call.slot) {
-      case HostSlot::Lookup: {
-        void* record = lookup(trace.texts[call.text].data(), 0);
-        if (call.kind == kItems) items = static_cast<const ItemInfo*>(record);
-        if (call.kind == kInterface) interfaceInfo = static_cast<const InterfaceInfo*>(record);
-        if (call.kind == kObjects) objects = static_cast<const ObjectInfo*>(record);
-        if (call.kind == kMessages) messages = static_cast<const MessageFuncs*>(record);
-        break;
-      }
-      // A record the host refused is never called: the module made no call through it either.
-      case HostSlot::FirstItem:
-        if (items != nullptr) answer = items->first(call.kind, first);
-        break;
-      case HostSlot::NextItem:
-        if (items != nullptr) answer = items->next(first);
-        break;
-      case HostSlot::FirstChild:
-        if (items != nullptr) answer = items->firstChild(first);
-        break;
-      case HostSlot::NextChild:
-        if (items != nullptr) answer = items->nextChild(first, second);
-        break;
-      case HostSlot::Parent:
-        if (items != nullptr) answer = items->parent(first);
-        break;
-      case HostSlot::Name:
-        if (items != nullptr) answer = AsValue(items->name(first));
-        break;
-      case HostSlot::ItemFlags:
-        if (interfaceInfo != nullptr) answer = interfaceInfo->itemFlags(first);
-        break;
-      case HostSlot::FileName:
-        if (objects != nullptr) answer = AsValue(objects->fileName(first));
-        break;
-      case HostSlot::PointCount:
-        if (objects != nullptr) answer = static_cast<ItemId>(objects->pointCount(first));
-        break;
-      case HostSlot::Message:
-        if (messages != nullptr) messages->info(trace.texts[call.text].data(), nullptr);
-        break;
-      case HostSlot::Evaluate:
-        // The line is composed once the item it names is known.
-        answer = static_cast<ItemId>(
-            generic->evaluate(generic->context, trace.texts[call.text].data() + After(answers[call.firstFrom])));
-        break;
+    if (call.slot == HostSlot::Lookup) {
+      records.Found(call.kind, lookup(trace.texts[call.text].data(), 0));
+    } else if (call.slot == HostSlot::Message) {
+      if (records.messages != nullptr) records.messages->info(trace.texts[call.text].data(), nullptr);
+    } else if (call.slot == HostSlot::Evaluate) {
+      // The line is composed once the item it names is known.
+      answer = static_cast<ItemId>(
+          generic->evaluate(generic->context, trace.texts[call.text].data() + After(answers[call.firstFrom])));
+    } else {
+      answer = ReplayRecordCall(call, first, second, records);
     }
     answers[index + 1] = answer;
   }

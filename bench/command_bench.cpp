@@ -29,28 +29,19 @@
 namespace {
 
 using hostsim::Host;
-using hostsim::UpdateMode;
-using qzbench::BenchCase;
-using qzbench::CommandTraits;
 using hostsim::Pick;
 using hostsim::Shape;
+using hostsim::UpdateMode;
+using qzbench::BenchCase;
+using qzbench::Cases;
+using qzbench::CommandTraits;
 
 constexpr std::size_t kSizes[] = {1000, 10000, 100000, 1000000};
 constexpr double kSecondsPerCase = 0.15;
 constexpr double kBudgetSeconds = 2.0;               // a run predicted to take longer: the size is not run
 constexpr std::size_t kMaxRecordedCalls = 20000000;  // about 500 MB of trace
 
-const hostsim::ModuleLibrary& Module() {
-  static const std::unique_ptr<hostsim::ModuleLibrary> module = [] {
-    try {
-      return hostsim::ModuleLibrary::Open(hostsim::DefaultModulePath());
-    } catch (const hostsim::LoadError& error) {
-      std::fprintf(stderr, "command_bench: %s\n", error.what());
-      std::exit(2);
-    }
-  }();
-  return *module;
-}
+const hostsim::ModuleLibrary& Module() { return hostsim::ProgramModule("command_bench"); }
 
 // One scene at a time: a million-item scene is a few hundred megabytes.
 struct Stage {
@@ -94,7 +85,7 @@ Host& Prepare(const BenchCase& c) {
 }
 
 // The planning run: host calls, items visited, and how many runs fit the time.
-void Plan(BenchCase& c) {
+void PlanningRun(BenchCase& c) {
   Host& host = Prepare(c);
   host.ResetCalls();
   const auto start = std::chrono::steady_clock::now();
@@ -204,98 +195,132 @@ Options TakeOptions(int& argc, char** argv) {
   return options;
 }
 
-}  // namespace
+// Plans each case, smallest size first, and stops a family at the last size
+// planned once its next size would take longer than the budget. The walk
+// grows by the ratio of items visited between the last two sizes; the first
+// size guesses from how many times its walk covers the scene.
+class BudgetPlanner {
+ public:
+  bool Stopped(const std::string& family) const {
+    return std::find(stopped_.begin(), stopped_.end(), family) != stopped_.end();
+  }
 
-namespace {
+  void Plan(BenchCase& c, const std::string& family) {
+    PlanningRun(c);
+    const auto before = previous_.find(family);
+    const double visited = static_cast<double>(c.visited ? c.visited : 1);
+    const double growth = before != previous_.end()
+                              ? visited / static_cast<double>(before->second->visited ? before->second->visited : 1)
+                              : 10 * std::max(1.0, visited / static_cast<double>(c.size));
+    if (c.plannedSeconds * std::max(growth, 1.0) > kBudgetSeconds) stopped_.push_back(family);
+    previous_[family] = &c;
+  }
+
+  // A case planned only because its larger sizes are wanted: its figures
+  // judge theirs.
+  void Keep(std::unique_ptr<BenchCase> c) { plannedOnly_.push_back(std::move(c)); }
+
+ private:
+  std::map<std::string, const BenchCase*> previous_;  // the last planned size of each family
+  std::vector<std::string> stopped_;
+  std::vector<std::unique_ptr<BenchCase>> plannedOnly_;
+};
+
+// What the filter wants of a case's family: this size, or this or a larger one.
+struct Wanted {
+  bool thisSize = false;
+  bool fromThisSize = false;
+};
+
+Wanted WantedBy(const BenchCase& c, const std::regex& selected) {
+  Wanted wanted;
+  for (const std::size_t other : kSizes) {
+    BenchCase sized = c;
+    sized.size = other;
+    const std::string otherName = qzbench::CaseName(sized);
+    const bool match =
+        std::regex_search(otherName + "/module", selected) || std::regex_search(otherName + "/replay", selected);
+    wanted.fromThisSize = wanted.fromThisSize || (match && other >= c.size);
+    wanted.thisSize = wanted.thisSize || (match && other == c.size);
+  }
+  return wanted;
+}
+
+void Register(BenchCase& c) {
+  const std::string name = qzbench::CaseName(c);
+  qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/module").c_str(), RunModule, &c))
+      ->UseManualTime()
+      ->Iterations(c.iterations)
+      ->Unit(benchmark::kMicrosecond);
+  if (c.start) return;
+  qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/replay").c_str(), RunReplay, &c))
+      ->UseManualTime()
+      ->Iterations(c.iterations)
+      ->Unit(benchmark::kMicrosecond);
+}
+
+// The smaller sizes of a wanted case are planned even when not run: only
+// they tell whether the larger ones fit the budget.
+void PlanCase(std::unique_ptr<BenchCase> c, const std::regex& selected, BudgetPlanner& budget, Cases& cases) {
+  const Wanted wanted = WantedBy(*c, selected);
+  if (!wanted.fromThisSize) return;
+  const std::string family = qzbench::FamilyName(*c);
+  if (budget.Stopped(family)) {
+    c->skipped = true;
+    if (wanted.thisSize) cases.push_back(std::move(c));
+    return;
+  }
+  budget.Plan(*c, family);
+  if (!wanted.thisSize) return budget.Keep(std::move(c));
+  Register(*c);
+  cases.push_back(std::move(c));
+}
+
+// The cases of one scene, in the order they run.
+void PlanScene(Shape shape, std::size_t size, const std::regex& selected, BudgetPlanner& budget, Cases& cases) {
+  for (const CommandTraits& command : qzbench::kBenchCommands) {
+    if (Module().Find(command.name) == nullptr) continue;
+    for (const UpdateMode mode : {UpdateMode::Deferred, UpdateMode::Live}) {
+      if (mode == UpdateMode::Live && !command.liveDiffers) continue;
+      for (const Variant& variant : VariantsOf(command)) {
+        // The start does not depend on when lines are applied.
+        const bool start = variant.pick == Pick::None || (variant.search != nullptr && variant.search->dismissed);
+        if (start && mode != UpdateMode::Deferred) continue;
+        auto c = std::make_unique<BenchCase>();
+        c->command = &command;
+        c->shape = shape;
+        c->size = size;
+        c->pick = variant.pick;
+        c->search = variant.search;
+        c->start = start;
+        c->mode = mode;
+        PlanCase(std::move(c), selected, budget, cases);
+      }
+    }
+  }
+}
+
+// Planned in the order they run: shape, size, then command, so each scene is
+// built once and a case's smaller sizes are known before its larger ones.
+Cases PlanCases(const Options& options, const std::regex& selected) {
+  Cases cases;
+  BudgetPlanner budget;
+  for (const Shape shape : hostsim::kShapes) {
+    for (const std::size_t size : kSizes) {
+      if (size > options.maxSize) continue;
+      PlanScene(shape, size, selected, budget, cases);
+      g_stage = Stage();
+    }
+  }
+  return cases;
+}
 
 int RunBenchmarks(int argc, char** argv) {
   const Options options = TakeOptions(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   const std::string filter = benchmark::GetBenchmarkFilter();
-  const std::regex selected(filter.empty() || filter == "all" ? "." : filter);
-
-  // Planned in the order they run: shape, size, then command, so each scene
-  // is built once and a case's smaller sizes are known before its larger ones.
-  std::vector<std::unique_ptr<BenchCase>> cases;
-  // The last planned size of each family: a case whose next size would take
-  // longer than the budget stops there. Its walk grows by the ratio of items
-  // visited between the last two sizes; the first size guesses from how many
-  // times its walk covers the scene.
-  std::map<std::string, const BenchCase*> previous;
-  std::vector<std::unique_ptr<BenchCase>> planned;  // planned for the budget only, not run
-  std::vector<std::string> stopped;
-  for (const Shape shape : hostsim::kShapes) {
-    for (const std::size_t size : kSizes) {
-      if (size > options.maxSize) continue;
-      for (const CommandTraits& command : qzbench::kBenchCommands) {
-        if (Module().Find(command.name) == nullptr) continue;
-        for (const UpdateMode mode : {UpdateMode::Deferred, UpdateMode::Live}) {
-          if (mode == UpdateMode::Live && !command.liveDiffers) continue;
-          for (const Variant& variant : VariantsOf(command)) {
-            // The start does not depend on when lines are applied.
-            const bool start = variant.pick == Pick::None || (variant.search != nullptr && variant.search->dismissed);
-            if (start && mode != UpdateMode::Deferred) continue;
-            auto c = std::make_unique<BenchCase>();
-            c->command = &command;
-            c->shape = shape;
-            c->size = size;
-            c->pick = variant.pick;
-            c->search = variant.search;
-            c->start = start;
-            c->mode = mode;
-            const std::string name = qzbench::CaseName(*c);
-            const std::string family = qzbench::FamilyName(*c);
-            // The smaller sizes of a chosen case are planned even when not run:
-            // only they tell whether the larger ones fit the budget.
-            bool chosen = false, familyChosen = false;
-            for (const std::size_t other : kSizes) {
-              BenchCase sized = *c;
-              sized.size = other;
-              const std::string otherName = qzbench::CaseName(sized);
-              const bool match = std::regex_search(otherName + "/module", selected) ||
-                                 std::regex_search(otherName + "/replay", selected);
-              familyChosen = familyChosen || (match && other >= size);
-              chosen = chosen || (match && other == size);
-            }
-            if (!familyChosen) continue;
-            bool over = false;
-            for (const std::string& done : stopped) over = over || done == family;
-            if (over) {
-              c->skipped = true;
-              if (chosen) cases.push_back(std::move(c));
-              continue;
-            }
-            Plan(*c);
-            const auto before = previous.find(family);
-            const double visited = static_cast<double>(c->visited ? c->visited : 1);
-            const double growth =
-                before != previous.end()
-                    ? visited / static_cast<double>(before->second->visited ? before->second->visited : 1)
-                    : 10 * std::max(1.0, visited / static_cast<double>(size));
-            if (c->plannedSeconds * std::max(growth, 1.0) > kBudgetSeconds) stopped.push_back(family);
-            previous[family] = c.get();
-            if (!chosen) {
-              planned.push_back(std::move(c));
-              continue;
-            }
-            qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/module").c_str(), RunModule, c.get()))
-                ->UseManualTime()
-                ->Iterations(c->iterations)
-                ->Unit(benchmark::kMicrosecond);
-            if (!c->start) {
-              qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/replay").c_str(), RunReplay, c.get()))
-                  ->UseManualTime()
-                  ->Iterations(c->iterations)
-                  ->Unit(benchmark::kMicrosecond);
-            }
-            cases.push_back(std::move(c));
-          }
-        }
-      }
-      g_stage = Stage();
-    }
-  }
+  const Cases cases = PlanCases(options, std::regex(filter.empty() || filter == "all" ? "." : filter));
 
   qzbench::CollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -17,6 +17,7 @@
 #include "host/host_records.h"
 #include "hostsim/host/host.h"
 #include "hostsim/host/module_library.h"
+#include "hostsim/scene/item_ids.h"
 
 namespace {
 
@@ -59,17 +60,7 @@ const Rule kRules[] = {
 const char* const kServices[] = {kItemInfoService, kInterfaceInfoService, kObjectInfoService, kMessageService,
                                  kPanelService};
 
-const hostsim::ModuleLibrary& Module() {
-  static const std::unique_ptr<hostsim::ModuleLibrary> module = [] {
-    try {
-      return hostsim::ModuleLibrary::Open(hostsim::DefaultModulePath());
-    } catch (const hostsim::LoadError& error) {
-      std::fprintf(stderr, "command_runner_fuzz: %s\n", error.what());
-      std::abort();
-    }
-  }();
-  return *module;
-}
+const hostsim::ModuleLibrary& Module() { return hostsim::ProgramModule("command_runner_fuzz"); }
 
 // ---- the case --------------------------------------------------------------------
 
@@ -113,8 +104,7 @@ void AddItem(FuzzedDataProvider& input, hostsim::Scene& scene) {
   // object's id keeps to 16 bits, as the host's do: its bones carry them.
   if (spec.kind != Kind::Bone && input.ConsumeBool()) {
     const std::uint32_t number = input.ConsumeIntegral<std::uint32_t>();
-    spec.id = (static_cast<std::uint32_t>(spec.kind) + 1) << 28 |
-              (spec.kind == Kind::Object ? number & 0xFFFFu : number & 0x0FFFFFFFu);
+    spec.id = hostsim::KindBitsOf(spec.kind) | (spec.kind == Kind::Object ? number & 0xFFFFu : number & 0x0FFFFFFFu);
   }
   try {
     scene.Add(spec);
@@ -273,10 +263,76 @@ Verdict Qualifies(const Case& c, const hostsim::Item& object) {
   return std::strchr(object.fileName.c_str(), '\\') != nullptr ? Verdict::Yes : Verdict::No;
 }
 
+// An edit-mode line where the command may send one; the kind bits it switches to.
+std::uint32_t CheckEditModeLine(const Case& c, const hostsim::RunResult& result, std::size_t index) {
+  const std::string& line = result.lines[index];
+  if (c.rule->reach == Reach::SceneWide && !(index == 0 && line == "EditObjects"))
+    Fail(c, result, "edit-mode line other than a leading EditObjects");
+  if (c.rule->reach == Reach::Hierarchy || c.rule->reach == Reach::HierarchyRoots)
+    Fail(c, result, "a hierarchy command switched the edit mode");
+  const char* const editLines[] = {"EditObjects", "EditLights", "EditCameras", "EditBones"};
+  for (int kind = 0; kind < 4; ++kind)
+    if (line == editLines[kind]) return hostsim::KindBitsOf(static_cast<Kind>(kind));
+  return 0;
+}
+
+// A "SelectItem" line in the command's form, where the command may send one.
+void CheckSelectLine(const Case& c, const hostsim::RunResult& result, std::size_t index, Form previous) {
+  // Digits without letters or leading zeros read the same in both forms.
+  const std::string digits = result.lines[index].substr(11);
+  const bool expected = c.rule->selects == Selects::FixedDigits ? FixedDigits(digits)
+                        : c.rule->selects == Selects::Printf    ? PrintfDigits(digits)
+                                                                : false;
+  if (!expected) Fail(c, result, "SelectItem line in a form this command never sends");
+  const std::size_t allowedAt = c.rule->reach == Reach::SceneWide ? 1 : 0;
+  if (c.rule->reach != Reach::ByName && index != allowedAt) Fail(c, result, "SelectItem line after the start");
+  if (c.rule->reach == Reach::ByName && previous != Form::EditMode)
+    Fail(c, result, "a search's SelectItem line not right after its edit-mode line");
+}
+
+// The item a selection line names: one the command may reach, of a kind it may name.
+void CheckNamedItem(const Case& c, const hostsim::RunResult& result, std::size_t index, Form previous,
+                    std::uint32_t editKind) {
+  const std::string& line = result.lines[index];
+  const Form form = FormOf(line);
+  const std::uint32_t item = NamedItem(line);
+  if (!c.scene.Contains(item)) Fail(c, result, "line names no item of the scene: " + line);
+  const hostsim::Item& named = c.scene.Get(item);
+  switch (c.rule->reach) {
+    case Reach::Hierarchy:
+    case Reach::HierarchyRoots: {
+      const std::uint32_t referenceKind = c.selection.empty() ? 0 : KindBits(c.selection.front());
+      if (form == Form::Remove) Fail(c, result, "a hierarchy command removed an item");
+      if (KindBits(item) == referenceKind) break;
+      bool root = false;
+      if (c.rule->reach == Reach::HierarchyRoots) {
+        for (const std::uint32_t entry : c.selection) root = root || entry == item;
+        const std::size_t parent = named.parent;
+        root = root && (parent == hostsim::kNoItem || KindBits(c.scene.At(parent).id) != referenceKind);
+      }
+      if (!root) Fail(c, result, "item of another kind than the reference kind: " + line);
+      break;
+    }
+    case Reach::SceneWide:
+      if (named.kind != Kind::Object) Fail(c, result, "a scene-wide command named a non-object: " + line);
+      if (form != Form::Add && c.scene.IndexOf(item) != c.scene.FirstOfKind(Kind::Object))
+        Fail(c, result, "SelectItem or RemoveFromSelection of another object than the first: " + line);
+      if (form == Form::Add && Qualifies(c, named) == Verdict::No)
+        Fail(c, result, "added an object that does not qualify: " + line);
+      if (form == Form::Remove && (index + 1 != result.lines.size() || Qualifies(c, named) == Verdict::Yes))
+        Fail(c, result, "RemoveFromSelection out of place: " + line);
+      break;
+    case Reach::ByName:
+      if (form == Form::Remove) Fail(c, result, "the by-name command removed an item");
+      if (form == Form::Add && previous != Form::Select && previous != Form::Add)
+        Fail(c, result, "AddToSelection before the search's first match");
+      if (KindBits(item) != editKind) Fail(c, result, "item of another kind than the edit mode: " + line);
+      break;
+  }
+}
+
 void CheckLines(const Case& c, const hostsim::RunResult& result) {
   const std::vector<std::string>& lines = result.lines;
-  const std::uint32_t referenceKind = c.selection.empty() ? 0 : KindBits(c.selection.front());
-  const std::size_t firstObject = c.scene.FirstOfKind(Kind::Object);
   std::uint32_t editKind = 0;  // kind bits of the latest edit-mode line
   Form previous = Form::Unknown;
   for (std::size_t index = 0; index < lines.size(); previous = FormOf(lines[index]), ++index) {
@@ -285,60 +341,11 @@ void CheckLines(const Case& c, const hostsim::RunResult& result) {
     const Form form = FormOf(line);
     if (form == Form::Unknown) Fail(c, result, "line of no form the module may send: " + line);
     if (form == Form::EditMode) {
-      if (c.rule->reach == Reach::SceneWide && !(index == 0 && line == "EditObjects"))
-        Fail(c, result, "edit-mode line other than a leading EditObjects");
-      if (c.rule->reach == Reach::Hierarchy || c.rule->reach == Reach::HierarchyRoots)
-        Fail(c, result, "a hierarchy command switched the edit mode");
-      const char* const editLines[] = {"EditObjects", "EditLights", "EditCameras", "EditBones"};
-      for (std::uint32_t kind = 0; kind < 4; ++kind)
-        if (line == editLines[kind]) editKind = (kind + 1) << 28;
+      editKind = CheckEditModeLine(c, result, index);
       continue;
     }
-    if (form == Form::Select) {
-      // Digits without letters or leading zeros read the same in both forms.
-      const std::string digits = line.substr(11);
-      const bool expected = c.rule->selects == Selects::FixedDigits ? FixedDigits(digits)
-                            : c.rule->selects == Selects::Printf    ? PrintfDigits(digits)
-                                                                    : false;
-      if (!expected) Fail(c, result, "SelectItem line in a form this command never sends");
-      const std::size_t allowedAt = c.rule->reach == Reach::SceneWide ? 1 : 0;
-      if (c.rule->reach != Reach::ByName && index != allowedAt) Fail(c, result, "SelectItem line after the start");
-      if (c.rule->reach == Reach::ByName && previous != Form::EditMode)
-        Fail(c, result, "a search's SelectItem line not right after its edit-mode line");
-    }
-    const std::uint32_t item = NamedItem(line);
-    if (!c.scene.Contains(item)) Fail(c, result, "line names no item of the scene: " + line);
-    const hostsim::Item& named = c.scene.Get(item);
-    switch (c.rule->reach) {
-      case Reach::Hierarchy:
-      case Reach::HierarchyRoots:
-        if (form == Form::Remove) Fail(c, result, "a hierarchy command removed an item");
-        if (KindBits(item) != referenceKind) {
-          bool root = false;
-          if (c.rule->reach == Reach::HierarchyRoots) {
-            for (const std::uint32_t entry : c.selection) root = root || entry == item;
-            const std::size_t parent = named.parent;
-            root = root && (parent == hostsim::kNoItem || KindBits(c.scene.At(parent).id) != referenceKind);
-          }
-          if (!root) Fail(c, result, "item of another kind than the reference kind: " + line);
-        }
-        break;
-      case Reach::SceneWide:
-        if (named.kind != Kind::Object) Fail(c, result, "a scene-wide command named a non-object: " + line);
-        if (form != Form::Add && c.scene.IndexOf(item) != firstObject)
-          Fail(c, result, "SelectItem or RemoveFromSelection of another object than the first: " + line);
-        if (form == Form::Add && Qualifies(c, named) == Verdict::No)
-          Fail(c, result, "added an object that does not qualify: " + line);
-        if (form == Form::Remove && (index + 1 != lines.size() || Qualifies(c, named) == Verdict::Yes))
-          Fail(c, result, "RemoveFromSelection out of place: " + line);
-        break;
-      case Reach::ByName:
-        if (form == Form::Remove) Fail(c, result, "the by-name command removed an item");
-        if (form == Form::Add && previous != Form::Select && previous != Form::Add)
-          Fail(c, result, "AddToSelection before the search's first match");
-        if (KindBits(item) != editKind) Fail(c, result, "item of another kind than the edit mode: " + line);
-        break;
-    }
+    if (form == Form::Select) CheckSelectLine(c, result, index, previous);
+    CheckNamedItem(c, result, index, previous, editKind);
   }
 }
 

@@ -41,6 +41,5 @@ void ModuleShutdown(void* /*serverData*/) {}
 
 // The host looks this symbol up by its exact name.
 extern "C" QZ_EXPORT const ModuleDescriptor _mod_descrip = {
-    // NOLINT(bugprone-reserved-identifier)
     kModuleSync, kModuleInterfaceVersion, kModuleMachineType, ModuleStartup, ModuleShutdown, kCommandTable,
 };

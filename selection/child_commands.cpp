@@ -13,33 +13,33 @@ namespace {
 
 // Shared by the two child commands: they differ only in whether the first child
 // replaces the selection and whether selected children are skipped.
-void SendChildren(SelectionCommand& walk, CommandLine& line, bool replaceSelection) {
+void SendChildren(SelectionCommand& command, CommandLine& line, bool replaceSelection) {
   bool switchedToAdd = !replaceSelection;
   for (std::size_t index = 0;; ++index) {
-    const ItemId entry = SelectedItem(walk.selection, index);
+    const ItemId entry = SelectedItem(command.selection, index);
     if (entry == 0) break;
-    for (ItemId child = walk.items->firstChild(entry); child != 0;
-         child = walk.items->nextChild(SelectedItem(walk.selection, index), child)) {
-      if (KindBits(child) != walk.referenceKind) continue;
-      if (!replaceSelection && IsSelected(walk.selection, child)) continue;
+    for (ItemId child = command.items->firstChild(entry); child != 0;
+         child = command.items->nextChild(SelectedItem(command.selection, index), child)) {
+      if (KindBits(child) != command.referenceKind) continue;
+      if (!replaceSelection && IsSelected(command.selection, child)) continue;
       SendItemLine(line, child);
       if (!switchedToAdd) {
         switchedToAdd = true;
         SetLinePrefix(line, kAddPrefix);
         // The "SelectItem" line may have shrunk the list under the walk.
-        ForgetSelectionLength(walk.selection);
+        ForgetSelectionLength(command.selection);
       }
     }
   }
 }
 
 int RunChildCommand(ServiceLookup lookup, void* local, bool replaceSelection) {
-  SelectionCommand walk{};
+  SelectionCommand command{};
   int result = kResultDone;
-  if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, walk, result)) return result;
+  if (!StartSelectionCommand(lookup, ServiceOrder::ItemInfoFirst, command, result)) return result;
 
   CommandLine line = StartCommandLine(local, replaceSelection ? kSelectPrefix : kAddPrefix);
-  SendChildren(walk, line, replaceSelection);
+  SendChildren(command, line, replaceSelection);
   return kResultDone;
 }
 

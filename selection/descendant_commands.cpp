@@ -18,10 +18,6 @@
 
 namespace {
 
-// Fixed for one command run: the item record, the selection and the reference
-// kind. The host's local record travels in the command line the walk sends through.
-using WalkContext = SelectionCommand;
-
 // The host steps to a child's next sibling only given the parent as well, so a
 // suspended level keeps both, and nothing else.
 struct WalkLevel {
@@ -54,21 +50,21 @@ bool MakeRoomForLevel(WalkStack& stack) {
 // the same host calls in the same order as a recursive walk would make. No
 // flags are asked, so selected items are sent again. Returns false when the
 // walk could not go deeper for want of memory: the command must send no more.
-bool AddDescendants(const WalkContext& context, ItemId item, CommandLine& line) {
+bool AddDescendants(const SelectionCommand& command, ItemId item, CommandLine& line) {
   WalkStack stack;
   ItemId parent = item;
-  ItemId child = context.items->firstChild(item);
+  ItemId child = command.items->firstChild(item);
   for (;;) {
     if (child == 0) {
       if (stack.depth == 0) return true;
       const WalkLevel finished = stack.levels[--stack.depth];
       parent = finished.item;
-      child = context.items->nextChild(finished.item, finished.child);
+      child = command.items->nextChild(finished.item, finished.child);
       continue;
     }
     // A child of another kind hides its whole subtree, reference-kind items included.
-    if (KindBits(child) != context.referenceKind) {
-      child = context.items->nextChild(parent, child);
+    if (KindBits(child) != command.referenceKind) {
+      child = command.items->nextChild(parent, child);
       continue;
     }
     // Room first, so no item is named whose subtree the walk cannot reach.
@@ -76,7 +72,7 @@ bool AddDescendants(const WalkContext& context, ItemId item, CommandLine& line) 
     SendItemLine(line, child);
     stack.levels[stack.depth++] = {parent, child};
     parent = child;
-    child = context.items->firstChild(child);
+    child = command.items->firstChild(child);
   }
 }
 
@@ -88,9 +84,9 @@ int CompareItemIds(ItemId a, ItemId b) {
 // The highest item reached through an unbroken chain of reference-kind
 // parents; an item under another kind, or at the top, is its own root whatever
 // its own kind.
-ItemId FindRoot(const WalkContext& context, ItemId item) {
-  for (ItemId parent = context.items->parent(item); parent != 0 && KindBits(parent) == context.referenceKind;
-       parent = context.items->parent(parent)) {
+ItemId FindRoot(const SelectionCommand& command, ItemId item) {
+  for (ItemId parent = command.items->parent(item); parent != 0 && KindBits(parent) == command.referenceKind;
+       parent = command.items->parent(parent)) {
     item = parent;
   }
   return item;
@@ -98,22 +94,22 @@ ItemId FindRoot(const WalkContext& context, ItemId item) {
 
 // Entries are walked independently and read afresh: a host that applies the
 // additions at once hands the walk its own additions as further entries.
-void AddSelectedDescendants(WalkContext& context, CommandLine& line) {
+void AddSelectedDescendants(SelectionCommand& command, CommandLine& line) {
   for (std::size_t index = 0;; ++index) {
-    const ItemId entry = SelectedItem(context.selection, index);
-    if (entry == 0 || !AddDescendants(context, entry, line)) return;
+    const ItemId entry = SelectedItem(command.selection, index);
+    if (entry == 0 || !AddDescendants(command, entry, line)) return;
   }
 }
 
-void SelectWholeHierarchies(WalkContext& context, CommandLine& line) {
+void SelectWholeHierarchies(SelectionCommand& command, CommandLine& line) {
   // All roots are found before the first line replaces the list they come from.
-  const std::size_t selectedCount = CountSelected(context.selection);
+  const std::size_t selectedCount = CountSelected(command.selection);
   ScratchArray<ItemId> roots = NewItemArray(selectedCount);
   if (!roots) return;
   std::size_t rootCount = 0;
   for (std::size_t index = selectedCount; index-- > 0;) {
-    const ItemId entry = SelectedItem(context.selection, index);
-    if (entry != 0) roots[rootCount++] = FindRoot(context, entry);
+    const ItemId entry = SelectedItem(command.selection, index);
+    if (entry != 0) roots[rootCount++] = FindRoot(command, entry);
   }
   roots[rootCount] = 0;
 
@@ -131,19 +127,21 @@ void SelectWholeHierarchies(WalkContext& context, CommandLine& line) {
     } else {
       SendItemLine(line, *root);
     }
-    if (!AddDescendants(context, *root, line)) return;
+    if (!AddDescendants(command, *root, line)) return;
   }
 }
 
 // Unlike the other selection commands, these two ask for the interface record
 // before the item record.
-int RunWalkCommand(ServiceLookup lookup, void* local, void (*walk)(WalkContext&, CommandLine&)) {
-  WalkContext context{};
+// The walks need the item record, the selection and the reference kind; the
+// host's local record travels in the command line the walk sends through.
+int RunWalkCommand(ServiceLookup lookup, void* local, void (*walk)(SelectionCommand&, CommandLine&)) {
+  SelectionCommand command{};
   int result = kResultDone;
-  if (!StartSelectionCommand(lookup, ServiceOrder::InterfaceInfoFirst, context, result)) return result;
+  if (!StartSelectionCommand(lookup, ServiceOrder::InterfaceInfoFirst, command, result)) return result;
 
   CommandLine line = StartCommandLine(local, kAddPrefix);
-  walk(context, line);
+  walk(command, line);
   return kResultDone;
 }
 

@@ -7,6 +7,7 @@
 //
 // Usage: soak [--activations N] [--scene-size N] [--memory-limit-kib N]
 // Exit status 0 when both hold, 1 otherwise.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +45,8 @@ constexpr bool kMemoryMeasurable = true;
 #endif
 
 using hostsim::Host;
-using hostsim::UpdateMode;
 using hostsim::Pick;
+using hostsim::UpdateMode;
 
 struct Options {
   std::uint64_t activations = 110000;
@@ -153,18 +154,85 @@ bool SameResult(const hostsim::RunResult& a, const hostsim::RunResult& b) {
          a.protocolErrors == b.protocolErrors;
 }
 
+struct Tally {
+  std::uint64_t changed = 0;  // runs that differed from their case's first
+  std::uint64_t protocolErrors = 0;
+};
+
+// Runs the case once more; its first run is what every later one must give.
+void RunCase(Host& host, SoakCase& soakCase, const std::vector<std::uint32_t>& selection, std::uint64_t activation,
+             Tally& tally) {
+  host.SetUpdateMode(soakCase.mode);
+  host.Select(selection);
+  if (soakCase.search != nullptr) {
+    hostsim::PanelUser user;
+    user.Types(soakCase.search->pattern).Presses(soakCase.search->kindKey);
+    host.panels().user() = soakCase.search->confirms ? user.Confirms() : user.Dismisses();
+  }
+  hostsim::RunResult result = host.Run(soakCase.command->activate);
+  tally.protocolErrors += result.protocolErrors.size();
+  if (!soakCase.seen) {
+    soakCase.seen = true;
+    soakCase.expected = std::move(result);
+    soakCase.selectionAfter = host.selection();
+  } else if (!SameResult(result, soakCase.expected) || host.selection() != soakCase.selectionAfter) {
+    if (tally.changed++ < 10)
+      std::printf("changed: %s%s%s, %s selection, %s, at activation %llu\n", soakCase.command->name.c_str(),
+                  soakCase.search != nullptr ? " " : "", soakCase.search != nullptr ? soakCase.search->pattern : "",
+                  hostsim::PickName(soakCase.pick), hostsim::UpdateModeName(soakCase.mode),
+                  static_cast<unsigned long long>(activation));
+  }
+}
+
+// The process's memory over the run, compared from the point where every
+// case has run several times.
+class MemoryWatch {
+ public:
+  MemoryWatch(const Options& options, std::size_t cases)
+      : options_(options),
+        warmUp_(std::max<std::uint64_t>(options.activations / 10, cases * 4)),
+        sampleEvery_(std::max<std::uint64_t>(options.activations / 10, 1)) {
+    std::printf("%12s %12s %12s\n", "activations", "memory KiB", "growth KiB");
+  }
+
+  void After(std::uint64_t done) {
+    if (done == warmUp_) baselineKib_ = ProcessMemoryKib();
+    if (done >= warmUp_) peakKib_ = std::max(peakKib_, done % 256 == 0 ? ProcessMemoryKib() : 0);
+    if (done % sampleEvery_ != 0 && done != options_.activations) return;
+    const std::uint64_t now = ProcessMemoryKib();
+    const long long growth = done >= warmUp_ ? static_cast<long long>(now) - static_cast<long long>(baselineKib_) : 0;
+    std::printf("%12llu %12llu %12lld\n", static_cast<unsigned long long>(done), static_cast<unsigned long long>(now),
+                growth);
+  }
+
+  // Reports the memory at the end; whether it stayed within the limit.
+  bool Flat() {
+    const std::uint64_t endKib = ProcessMemoryKib();
+    peakKib_ = std::max(peakKib_, endKib);
+    // A reading of 0 means the system would not say; that proves nothing flat.
+    const bool flat = !kMemoryMeasurable || options_.activations <= warmUp_ ||
+                      (baselineKib_ > 0 && peakKib_ <= baselineKib_ + options_.memoryLimitKib);
+    std::printf("memory: %llu KiB after warm-up, %llu KiB at the end, peak %llu KiB (limit +%llu KiB): %s\n",
+                static_cast<unsigned long long>(baselineKib_), static_cast<unsigned long long>(endKib),
+                static_cast<unsigned long long>(peakKib_), static_cast<unsigned long long>(options_.memoryLimitKib),
+                !kMemoryMeasurable ? "not judged under the sanitizer's allocator"
+                : flat             ? "flat"
+                                   : "GREW");
+    return flat;
+  }
+
+ private:
+  const Options& options_;
+  const std::uint64_t warmUp_;
+  const std::uint64_t sampleEvery_;
+  std::uint64_t baselineKib_ = 0, peakKib_ = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
-  std::unique_ptr<hostsim::ModuleLibrary> module;
-  try {
-    module = hostsim::ModuleLibrary::Open(hostsim::DefaultModulePath());
-  } catch (const hostsim::LoadError& error) {
-    std::fprintf(stderr, "soak: %s\n", error.what());
-    return 2;
-  }
-
+  const hostsim::ModuleLibrary& module = hostsim::ProgramModule("soak");
   Host host(hostsim::MakeScene(hostsim::Shape::Mixed, options.sceneSize));
   // A real host forgets a panel once it is destroyed; this one would keep
   // every run's panel to catch stale handles, which is growth of its own.
@@ -172,61 +240,19 @@ int main(int argc, char** argv) {
   std::vector<std::uint32_t> selections[3];
   for (const Pick pick : hostsim::kPicks)
     selections[static_cast<int>(pick)] = hostsim::PickSelection(host.scene(), pick);
-  std::vector<SoakCase> cases = MakeCases(*module);
+  std::vector<SoakCase> cases = MakeCases(module);
 
-  // Memory is compared from the point where every case has run several times.
-  const std::uint64_t warmUp = std::max<std::uint64_t>(options.activations / 10, cases.size() * 4);
-  const std::uint64_t sampleEvery = std::max<std::uint64_t>(options.activations / 10, 1);
-  std::uint64_t baselineKib = 0, peakKib = 0, changed = 0, protocolErrors = 0;
   std::printf("soak: %llu activations of %zu cases on a %zu-item scene\n",
               static_cast<unsigned long long>(options.activations), cases.size(), host.scene().size());
-  std::printf("%12s %12s %12s\n", "activations", "memory KiB", "growth KiB");
-
+  MemoryWatch memory(options, cases.size());
+  Tally tally;
   for (std::uint64_t activation = 0; activation < options.activations; ++activation) {
     SoakCase& soakCase = cases[activation % cases.size()];
-    host.SetUpdateMode(soakCase.mode);
-    host.Select(selections[static_cast<int>(soakCase.pick)]);
-    if (soakCase.search != nullptr) {
-      hostsim::PanelUser user;
-      user.Types(soakCase.search->pattern).Presses(soakCase.search->kindKey);
-      host.panels().user() = soakCase.search->confirms ? user.Confirms() : user.Dismisses();
-    }
-    hostsim::RunResult result = host.Run(soakCase.command->activate);
-    protocolErrors += result.protocolErrors.size();
-    if (!soakCase.seen) {
-      soakCase.seen = true;
-      soakCase.expected = std::move(result);
-      soakCase.selectionAfter = host.selection();
-    } else if (!SameResult(result, soakCase.expected) || host.selection() != soakCase.selectionAfter) {
-      if (changed++ < 10)
-        std::printf("changed: %s%s%s, %s selection, %s, at activation %llu\n", soakCase.command->name.c_str(),
-                    soakCase.search != nullptr ? " " : "", soakCase.search != nullptr ? soakCase.search->pattern : "",
-                    hostsim::PickName(soakCase.pick), hostsim::UpdateModeName(soakCase.mode),
-                    static_cast<unsigned long long>(activation));
-    }
-    const std::uint64_t done = activation + 1;
-    if (done == warmUp) baselineKib = ProcessMemoryKib();
-    if (done >= warmUp) peakKib = std::max(peakKib, done % 256 == 0 ? ProcessMemoryKib() : 0);
-    if (done % sampleEvery == 0 || done == options.activations) {
-      const std::uint64_t now = ProcessMemoryKib();
-      const long long growth = done >= warmUp ? static_cast<long long>(now) - static_cast<long long>(baselineKib) : 0;
-      std::printf("%12llu %12llu %12lld\n", static_cast<unsigned long long>(done), static_cast<unsigned long long>(now),
-                  growth);
-    }
+    RunCase(host, soakCase, selections[static_cast<int>(soakCase.pick)], activation, tally);
+    memory.After(activation + 1);
   }
-
-  const std::uint64_t endKib = ProcessMemoryKib();
-  peakKib = std::max(peakKib, endKib);
-  // A reading of 0 means the system would not say; that proves nothing flat.
-  const bool memoryFlat = !kMemoryMeasurable || options.activations <= warmUp ||
-                          (baselineKib > 0 && peakKib <= baselineKib + options.memoryLimitKib);
-  std::printf("memory: %llu KiB after warm-up, %llu KiB at the end, peak %llu KiB (limit +%llu KiB): %s\n",
-              static_cast<unsigned long long>(baselineKib), static_cast<unsigned long long>(endKib),
-              static_cast<unsigned long long>(peakKib), static_cast<unsigned long long>(options.memoryLimitKib),
-              !kMemoryMeasurable ? "not judged under the sanitizer's allocator"
-              : memoryFlat       ? "flat"
-                                 : "GREW");
+  const bool memoryFlat = memory.Flat();
   std::printf("results: %zu cases, %llu runs differed from the first, %llu protocol errors\n", cases.size(),
-              static_cast<unsigned long long>(changed), static_cast<unsigned long long>(protocolErrors));
-  return memoryFlat && changed == 0 && protocolErrors == 0 ? 0 : 1;
+              static_cast<unsigned long long>(tally.changed), static_cast<unsigned long long>(tally.protocolErrors));
+  return memoryFlat && tally.changed == 0 && tally.protocolErrors == 0 ? 0 : 1;
 }

@@ -54,6 +54,11 @@ class ModuleLibrary {
 // else QZ_Lasso.so (QZ_Lasso.p on Windows) in the program's own folder.
 std::string DefaultModulePath();
 
+// The module at DefaultModulePath, loaded once for the whole process, for the
+// programs that drive it (tests, benchmarks, fuzzers, soak). One that cannot
+// be loaded ends the program: the reason on stderr after `program`, status 2.
+const ModuleLibrary& ProgramModule(const char* program);
+
 }  // namespace hostsim
 
 #endif  // QZ_HOSTSIM_MODULE_LIBRARY_H

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace qztest {
 
@@ -13,18 +12,7 @@ const std::vector<std::string> kCommandNames = {
     "QZ_Add_Child",   "QZ_Add_Parent",    "QZ_Sel_ByName",
 };
 
-const hostsim::ModuleLibrary& Module() {
-  static std::unique_ptr<hostsim::ModuleLibrary> module = [] {
-    const std::string path = hostsim::DefaultModulePath();
-    try {
-      return hostsim::ModuleLibrary::Open(path);
-    } catch (const hostsim::LoadError& error) {
-      std::fprintf(stderr, "%s\n", error.what());
-      std::abort();
-    }
-  }();
-  return *module;
-}
+const hostsim::ModuleLibrary& Module() { return hostsim::ProgramModule("qz_tests"); }
 
 CommandRun RunCommand(hostsim::Host& host, std::string_view command) {
   CommandRun run;
