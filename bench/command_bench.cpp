@@ -246,14 +246,9 @@ Wanted WantedBy(const BenchCase& c, const std::regex& selected) {
   return wanted;
 }
 
-void Register(BenchCase& c) {
-  const std::string name = qzbench::CaseName(c);
-  qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/module").c_str(), RunModule, &c))
-      ->UseManualTime()
-      ->Iterations(c.iterations)
-      ->Unit(benchmark::kMicrosecond);
-  if (c.start) return;
-  qzbench::WithMinimum(benchmark::RegisterBenchmark((name + "/replay").c_str(), RunReplay, &c))
+void Register(BenchCase& c, const char* side, void (*run)(benchmark::State&, const BenchCase*)) {
+  const std::string name = qzbench::CaseName(c) + side;
+  qzbench::WithMinimum(benchmark::RegisterBenchmark(name.c_str(), run, &c))
       ->UseManualTime()
       ->Iterations(c.iterations)
       ->Unit(benchmark::kMicrosecond);
@@ -272,7 +267,8 @@ void PlanCase(std::unique_ptr<BenchCase> c, const std::regex& selected, BudgetPl
   }
   budget.Plan(*c, family);
   if (!wanted.thisSize) return budget.Keep(std::move(c));
-  Register(*c);
+  Register(*c, "/module", RunModule);
+  if (!c->start) Register(*c, "/replay", RunReplay);
   cases.push_back(std::move(c));
 }
 

@@ -75,6 +75,7 @@ std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::
   if (named.size() == 1) return named[0];
   if (named.size() > 1) {
     std::vector<std::string> ids;
+    ids.reserve(named.size());
     for (const std::uint32_t id : named) ids.push_back(IdText(id));
     throw CliError("'" + std::string(text) + "' names " + std::to_string(named.size()) + " items (" +
                    JoinedChoices(ids) + "); select one by its id");

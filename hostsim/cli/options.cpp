@@ -45,6 +45,7 @@ Options ParseOptions(const std::vector<std::string>& arguments, const std::vecto
     const auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
     if (spec == specs.end()) {
       std::vector<std::string> valid;
+      valid.reserve(specs.size());
       for (const OptionSpec& s : specs) valid.emplace_back(s.name);
       throw CliError("unknown option '" + name + "' (valid: " + JoinedChoices(valid) + ")");
     }

@@ -18,12 +18,6 @@ char g_contextSentinel;
 
 constexpr int kActivationVersion = 3;
 
-// What every entry of a replaced selection list reads as; its low 32 bits
-// carry no kind and name no item.
-constexpr ItemId kStaleEntry = static_cast<ItemId>(0xDEADDEADDEADDEADull);
-constexpr std::uint32_t kStaleLow = 0xDEADDEADu;
-// Poisoned lists kept per activation, counted in entries (8 MiB).
-constexpr std::size_t kMaxRetiredEntries = std::size_t{1} << 20;
 const char kStaleText[] =
     "an entry of a selection list the host had already replaced (the module kept the list "
     "pointer across a change)";
@@ -224,8 +218,7 @@ RunResult Host::Run(ActivateFunc activate) {
   g_active = this;
   run_.code = activate(kActivationVersion, LookupService, &local_, nullptr);
   g_active = nullptr;
-  retired_.clear();
-  retiredEntries_ = 0;
+  list_.ForgetReplaced();
   panels_->EndRun();
   for (const ParsedLine& line : deferred_) Apply(line);
   deferred_.clear();
@@ -352,35 +345,14 @@ void Host::PublishChange(const ParsedLine& line, std::size_t countBefore) {
   }
   const std::size_t count = selection_.size();
   if (count == countBefore && line.verb != Verb::SelectItem) return;  // nothing the list shows changed
-  if (line.verb == Verb::AddToSelection && count <= publishedCapacity_) {
-    published_[count - 1] = Export(selection_.back());
-    published_[count] = 0;
-    publishedCount_ = count;
-    return;
-  }
+  if (line.verb == Verb::AddToSelection && count <= list_.capacity()) return list_.Append(Export(selection_.back()));
   Publish(line.verb == Verb::AddToSelection ? 2 * count : count);
 }
 
 void Host::Publish(std::size_t capacity) {
-  // Always a new array. The old one stays readable, poisoned, until the
-  // activation returns, so a module still holding it reads stale entries the
-  // host recognises rather than freed memory.
-  std::unique_ptr<ItemId[]> fresh(new ItemId[capacity + 1]);
-  for (std::size_t entry = 0; entry < selection_.size(); ++entry) fresh[entry] = Export(selection_[entry]);
-  fresh[selection_.size()] = 0;
-  if (published_ && g_active == this) {
-    for (std::size_t entry = 0; entry < publishedCount_; ++entry) published_[entry] = kStaleEntry;
-    retiredEntries_ += publishedCount_ + 1;
-    retired_.emplace_back(std::move(published_), publishedCount_ + 1);
-    while (retiredEntries_ > kMaxRetiredEntries && retired_.size() > 1) {
-      retiredEntries_ -= retired_.front().second;
-      retired_.pop_front();
-    }
-  }
-  published_ = std::move(fresh);
-  publishedCount_ = selection_.size();
-  publishedCapacity_ = capacity;
-  interfaceInfo_.selectedItems = published_.get();
+  list_.Replace(selection_.size(), capacity, g_active == this,
+                [this](std::size_t entry) { return Export(selection_[entry]); });
+  interfaceInfo_.selectedItems = list_.entries();
 }
 
 }  // namespace hostsim

@@ -8,7 +8,6 @@
 #define QZ_HOSTSIM_HOST_H
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +21,7 @@
 #include "hostsim/host/module_library.h"
 #include "hostsim/host/panel.h"
 #include "hostsim/host/protocol.h"
+#include "hostsim/host/selection_list.h"
 #include "hostsim/scene/scene.h"
 
 namespace hostsim {
@@ -140,13 +140,7 @@ class Host : public ProtocolErrors {
 
   std::vector<std::size_t> selection_;  // scene indices, entry 0 first
   std::vector<char> selected_;          // by scene index
-  std::unique_ptr<ItemId[]> published_;
-  std::size_t publishedCount_ = 0;
-  std::size_t publishedCapacity_ = 0;  // entries before the terminator's slot
-  // Replaced lists stay readable, poisoned, until the activation returns, so
-  // a module that kept an old list pointer reads ids the host can name.
-  std::deque<std::pair<std::unique_ptr<ItemId[]>, std::size_t>> retired_;
-  std::size_t retiredEntries_ = 0;
+  SelectionList list_;                  // what the interface record hands out
   int editMode_ = -1;
 
   ItemInfo itemInfo_{};
