@@ -161,20 +161,105 @@ const CliCase kCases[] = {
      ""},
     {{"list", "extra"}, 2, "", "hostsim list: unexpected argument 'extra' (this command takes options only)"},
 
-    {{"validate", "@MODULE", "--seed", "5", "--scenes", "2"}, 0, "with seed 5 (repeat with --seed 5)", ""},
-    {{"validate", "@MODULE", "--seed", "5", "--scenes", "2"},
+    {{"validate", "@MODULE", "--seed", "5", "--scenes", "2", "--check", "panel"},
+     0,
+     "with seed 5 (repeat with --seed 5)",
+     ""},
+    {{"validate", "@MODULE", "--seed", "5", "--scenes", "2", "--check", "panel"},
      0,
      "PASS  panel             QZ_Sel_ByName      demo_rig.lws and 2 random scenes: ",
      ""},
-    {{"validate", "@MODULE", "--seed", "5", "--scenes", "2"},
+    {{"validate", "@MODULE", "--seed", "5", "--scenes", "2", "--check", "panel"},
      0,
      "SKIP  panel             QZ_Sel_Child       opens no panel\n",
      ""},
     {{"validate", "@FIXTURE", "--only-failed"}, 1, "FAIL  load ", ""},
     {{"validate", "@FIXTURE", "--json"}, 1, "\"check\":\"load\",\"status\":\"failed\"", ""},
-    {{"validate"}, 2, "", "hostsim validate: which module file? (hostsim validate MODULE)"},
+    // Without a module file, the one built beside hostsim.
+    {{"validate", "--check", "descriptor", "--seed", "5"},
+     0,
+     "\nPASS  descriptor                           machine type 0x00000300\n"
+     "1 passed, 0 failed, 0 crashed, 0 timed out, 0 skipped\n",
+     ""},
     {{"validate", "no_such_module.so"}, 2, "", "hostsim validate: no module file 'no_such_module.so'"},
     {{"validate", "@MODULE", "--seed", "many"}, 2, "", "--seed needs a number"},
+
+#if defined(_WIN32)
+#define QZ_NULL_POINTER_CAUSE "0xC0000005 (access violation)"
+#define QZ_NULL_POINTER_CODE "0xC0000005"
+#else
+#define QZ_NULL_POINTER_CAUSE "SIGSEGV"
+#define QZ_NULL_POINTER_CODE "SIGSEGV"
+#endif
+    // Crashes, hangs and what validate found, repeated one activation at a time.
+    {{"validate", "@broken_nullname", "--check", "null-names", "--seed", "5", "--timeout", "1"},
+     1,
+     "\nCRASH null-names        QZ_Sel_AllNulls    demo_rig.lws, deferred updates, nothing selected: "
+     "crashed: " QZ_NULL_POINTER_CAUSE "\n      replay: hostsim run QZ_Sel_AllNulls --module ",
+     ""},
+    {{"validate", "@broken_nullname", "--check", "null-names", "--seed", "5", "--timeout", "1"},
+     1,
+     "\nPASS  null-names        QZ_Sel_ByName      demo_rig.lws: 15 runs\n"
+     "10 passed, 0 failed, 1 crashed, 0 timed out, 0 skipped\n",
+     ""},
+    {{"validate", "@broken_hang", "--check", "demo-scene", "--seed", "5", "--timeout", "1", "--only-failed"},
+     1,
+     "\nTIMEOUT demo-scene        QZ_Sel_Sibling     demo_rig.lws, deferred updates, selection ",
+     ""},
+    {{"validate", "@broken_sync", "--check", "panel"},
+     1,
+     "\nSKIP  panel             QZ_Sel_ByName      not run: the module did not load\n"
+     "0 passed, 1 failed, 0 crashed, 0 timed out, 11 skipped\n",
+     ""},
+    {{"validate", "@MODULE", "--check", "demo-scene", "--scene", "@SCENE", "--seed", "5"},
+     0,
+     "\nPASS  demo-scene        QZ_Sel_ByName      demo_rig.lws and 1 scene: 207 runs\n",
+     ""},
+    {{"validate", "@MODULE", "--check", "dessert"},
+     2,
+     "",
+     "hostsim validate: unknown check 'dessert' (valid: load, descriptor, command-table, command-tags, load-unload, "
+     "missing-services, demo-scene, random-scenes, high-id-bits, null-names, panel)\n"},
+    {{"validate", "@MODULE", "--scene", "no_such_scene.lws"}, 2, "", "hostsim validate: no_such_scene.lws: "},
+    {{"validate", "@MODULE", "--timeout", "0"}, 2, "", "--timeout needs a number of seconds above 0, not '0'"},
+    {{"validate", "@MODULE", "--memory", "0"}, 2, "", "--memory needs a number from 1 up to 1048576, not '0'"},
+    {{"run", "QZ_Sel_AllNulls", "--module", "@broken_nullname", "--fault", "null-names"},
+     1,
+     "",
+     "hostsim run: QZ_Sel_AllNulls on demo_rig.lws (bundled), deferred updates, fault null-names: the module crashed "
+     "(" QZ_NULL_POINTER_CODE ")\n"},
+    {{"run", "QZ_Sel_Sibling", "--module", "@broken_hang", "--select", "Controls", "Body", "--timeout", "0.5"},
+     1,
+     "",
+     "hostsim run: QZ_Sel_Sibling on demo_rig.lws (bundled), deferred updates: did not return within 0.5 s "
+     "(--timeout); ended\n"},
+    {{"run", "QZ_Sel_ByName", "--module", "@broken_dismiss", "--dismiss"},
+     1,
+     "\nprotocol error: sent 'EditObjects' after the panel was dismissed\n",
+     ""},
+    {{"run", "QZ_Sel_Child", "--random", "1", "--select", "Arm.R", "--updates", "snapshot"},
+     0,
+     "QZ_Sel_Child on random scene of seed 1, snapshot updates\nselected before: Arm.R\nresult 0 (done)\n"
+     "sent 1 line:\n  SelectItem 10000001\n",
+     ""},
+    {{"run", "QZ_Sel_Child", "--select", "Controls", "--fault", "high-id-bits", "null-names", "--json"},
+     0,
+     "\"updates\":\"deferred\",\"faults\":[\"high-id-bits\",\"null-names\"],\"result\":0,"
+     "\"lines\":[\"SelectItem 10000005\",",
+     ""},
+    {{"run", "QZ_Sel_Child", "--fault", "missing-service=LW Item Info 3"},
+     0,
+     ", fault missing-service=LW Item Info 3\nselected before: (nothing)\nresult 2 (a service the command needs is "
+     "missing)\nsent 0 lines\n",
+     ""},
+    {{"run", "QZ_Sel_Child", "--fault", "slow-disk"},
+     2,
+     "",
+     "hostsim run: unknown fault 'slow-disk' (valid: high-id-bits, null-names, missing-service=NAME)\n"},
+    {{"run", "QZ_Sel_Child", "--random", "1", "--scene", "x.lws"}, 2, "", "give --scene or --random, not both"},
+    {{"run", "QZ_Sel_Child", "--random", "-1"}, 2, "", "hostsim run: --random needs a number, not '-1'\n"},
+    {{"run", "QZ_Sel_Child", "--timeout", "soon"}, 2, "", "--timeout needs a number of seconds above 0, not 'soon'"},
+    {{"tour", "--timeout", "-3"}, 2, "", "hostsim tour: --timeout needs a number of seconds above 0, not '-3'\n"},
 
     {{"save", "-", "--random", "1"}, 0, "LWSC\n5\n", ""},
     {{"save", "-"}, 0, "AddBone 40060001\nBoneName Arm.L\nParentItem 40050001\n", ""},
@@ -322,6 +407,16 @@ std::vector<std::string> Expanded(const std::vector<std::string>& arguments) {
       expanded.push_back(qztest::FixtureModulePath("QZ_Lasso"));
     } else if (argument == "@FIXTURE") {
       expanded.push_back(qztest::FixtureModulePath("broken_sync"));
+    } else if (argument.compare(0, 8, "@broken_") == 0) {
+      expanded.push_back(qztest::FixtureModulePath(argument.substr(1)));
+    } else if (argument == "@SCENE") {
+      // Validate's random scene of seed 3, as a file of the user's.
+      static const std::string scene = [] {
+        const std::string path = qztest::WriteTemporaryFile("user_scene.lws", "");
+        qztest::RunProgram(qztest::HostsimPath(), {"save", path, "--random", "3"});
+        return path;
+      }();
+      expanded.push_back(scene);
     } else {
       expanded.push_back(argument);
     }
@@ -706,6 +801,21 @@ TEST(HostsimProgram, JsonNamesThatAreNotUtf8CarryTheirBytes) {
     EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
   }
   std::remove(scene.c_str());
+}
+
+TEST(HostsimProgram, ATourStepThatDoesNotReturnIsEndedAndNamed) {
+  const std::string path = qztest::WriteTemporaryFile(
+      "hang_tour.txt", "QZ_Sel_Child --select Controls\nQZ_Sel_Sibling --select Controls Body\n");
+  const ProcessResult result = qztest::RunProgram(
+      qztest::HostsimPath(),
+      {"tour", path, "--module", qztest::FixtureModulePath("broken_hang"), "--timeout", "0.5", "--transcript"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "hostsim tour: " + path +
+                            ":2, step 2: QZ_Sel_Sibling on demo_rig.lws (bundled), deferred updates: did not return "
+                            "within 0.5 s (--timeout); ended\n");
+  // What the steps before it showed is not lost.
+  EXPECT_NE(result.out.find("== QZ_Sel_Child --select Controls\n"), std::string::npos) << result.out;
+  std::remove(path.c_str());
 }
 
 // ---- the golden transcript of the demo tour ----------------------------------

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "hostsim/host/module_library.h"
 #include "hostsim/scene/scene.h"
 #include "tests/support/module_fixture.h"
+#include "tests/support/process.h"
 #include "tests/support/rig_scene.h"
 
 namespace {
@@ -304,6 +307,26 @@ TEST(HostsimLoader, ExplainsWhyAFileIsNotAModule) {
   std::ofstream(junk) << "this is not a library\n";
   EXPECT_THROW(hostsim::ModuleLibrary::Open(junk), hostsim::LoadError);
   std::remove(junk.c_str());
+}
+
+// "hostsim validate QZ_Lasso.so" in the build folder means the file there,
+// not a search of the system's library folders.
+TEST(HostsimLoader, ABareFileNameIsAFileInTheCurrentFolder) {
+  const std::string path = qztest::FixtureModulePath("broken_line");
+  const std::string name = path.substr(path.find_last_of("\\/") + 1);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(qztest::ProgramFolder());
+  std::unique_ptr<hostsim::ModuleLibrary> module;
+  std::string error;
+  try {
+    module = hostsim::ModuleLibrary::Open(name);
+  } catch (const hostsim::LoadError& thrown) {
+    error = thrown.what();
+  }
+  std::filesystem::current_path(before);
+  EXPECT_EQ(error, "");
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(module->commands().size(), 11u);
 }
 
 }  // namespace

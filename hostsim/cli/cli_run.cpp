@@ -7,6 +7,7 @@
 #include "hostsim/cli/run_report.h"
 #include "hostsim/cli/run_step.h"
 #include "hostsim/cli/svg_view.h"
+#include "hostsim/cli/watchdog.h"
 
 namespace hostsim {
 
@@ -14,10 +15,10 @@ namespace {
 
 const OptionSpec kSvgOption{"--svg", "FILE", false, "also draw the scene list before and after as an SVG picture"};
 
-const std::vector<OptionSpec> kRunOptions = {kModuleOption,  kSceneOption,   kContentOption, kSelectOption,
-                                             kUpdatesOption, kPatternOption, kKindOption,    kKeysOption,
-                                             kDismissOption, kJsonOption,    kColorOption,   kNoTreeOption,
-                                             kSvgOption};
+const std::vector<OptionSpec> kRunOptions = {
+    kModuleOption,  kSceneOption, kContentOption, kSelectOption, kUpdatesOption, kPatternOption,
+    kKindOption,    kKeysOption,  kDismissOption, kJsonOption,   kColorOption,   kNoTreeOption,
+    kSvgOption,     kRandomOption, kFaultOption,  kTimeoutOption};
 
 // The paragraphs of "hostsim run --help", as they print.
 constexpr char kRunAbout[] = R"(Runs one command of the module on a scene as the host would, and prints the result
@@ -33,12 +34,13 @@ where a name is not unique. Names are matched case-sensitively; option values ar
 A panel the command opens (QZ_Sel_ByName asks for a pattern and a kind) meets a scripted
 user: it chooses --kind, types --pattern (at most 127 bytes), presses --keys in order,
 then confirms, or cancels with --dismiss. Without these it just confirms what is shown.
+A command that sends or shows anything after its panel was dismissed breaks the rules.
 
 --updates all runs the command in each mode on a freshly loaded module and marks with *
 what differs between them.
 
-Exit status: 0 done, 1 the module broke the host's rules, 2 the request could not be
-carried out.
+Exit status: 0 done, 1 the module broke the host's rules, crashed, or did not return
+within --timeout, 2 the request could not be carried out.
 )";
 
 // The commands of the module the run would load, as far as the arguments
@@ -62,12 +64,14 @@ HelpText RunHelp() { return {"run COMMAND [options]", kRunAbout, kRunOptions, kR
 
 int Run(const Options& options, Console& console) {
   const TextStyle style{UseColor(options, console), !options.Has("--no-tree")};
+  const double timeout = ParseSeconds(options, "--timeout", kDefaultTimeoutSeconds);
   const std::unique_ptr<ModuleLibrary> module = LoadModule(options);
-  const LoadedScene loaded = LoadScene(options);
+  const LoadedScene loaded = LoadRunScene(options);
   const RunRequest request = Prepare(*module, loaded, options);
   if (options.Has("--svg") && request.modes.size() != 1)
     throw CliError("--svg draws one run: choose one --updates mode for it");
-  const std::vector<RunRecord> records = ExecuteEachMode(*module, loaded, request);
+  Watchdog watchdog(console.err, timeout, console.validationSteps);
+  const std::vector<RunRecord> records = ExecuteEachMode(*module, loaded, request, watchdog, "hostsim run: ");
   if (options.Has("--svg")) {
     const RunRecord& record = records[0];
     WriteRunSvg(options.Value("--svg"), loaded.scene,

@@ -10,6 +10,7 @@
 #include "hostsim/cli/run_step.h"
 #include "hostsim/cli/text.h"
 #include "hostsim/cli/tree_view.h"
+#include "hostsim/cli/watchdog.h"
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene/utf8_path.h"
 #include "hostsim/scene_file/scene_file.h"
@@ -25,7 +26,8 @@ const std::vector<OptionSpec> kTourOptions = {
     kColorOption,
     {"--transcript", "", false, "print the compact transcript the golden test compares, without trees"},
     kJsonOption,
-    kNoTreeOption};
+    kNoTreeOption,
+    kTimeoutOption};
 
 struct TourStep {
   int line = 0;
@@ -151,6 +153,7 @@ int Tour(const Options& options, Console& console) {
   const TextStyle style{UseColor(options, console), !options.Has("--no-tree")};
   const bool transcript = options.Has("--transcript"), json = options.Has("--json");
   if (transcript && json) throw CliError("give --transcript or --json, not both");
+  const double timeout = ParseSeconds(options, "--timeout", kDefaultTimeoutSeconds);
   const bool bundled = options.positional.empty();
   const std::string label = bundled ? std::string(kDemoTourName) : options.positional[0];
   const std::vector<TourStep> steps =
@@ -169,9 +172,12 @@ int Tour(const Options& options, Console& console) {
   }
   if (transcript) console.out << "# " << label << " on " << loaded.label << "\n";
   bool clean = true;
+  Watchdog watchdog(console.err, timeout, console.validationSteps);
   for (std::size_t index = 0; index < steps.size(); ++index) {
     const TourStep& step = steps[index];
-    const RunRecord record = Execute(*module, loaded, requests[index], requests[index].modes[0]);
+    const RunRecord record = Execute(
+        *module, loaded, requests[index], requests[index].modes[0], watchdog,
+        "hostsim tour: " + label + ":" + std::to_string(step.line) + ", step " + std::to_string(index + 1) + ": ");
     clean = clean && record.result.protocolErrors.empty();
     if (json) {
       WriteStepJson(writer, step, record, loaded.scene);

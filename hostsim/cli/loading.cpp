@@ -56,13 +56,18 @@ FreshModuleCopy::~FreshModuleCopy() {
   std::filesystem::remove(copy_, ignored);
 }
 
-LoadedScene LoadScene(const Options& options) {
+SceneFileOptions SceneFileOptionsOf(const Options& options) {
   SceneFileOptions fileOptions;
   fileOptions.contentDirectory = options.Value("--content", fileOptions.contentDirectory);
   const std::string& content = fileOptions.contentDirectory;
   const bool absolute = (content.size() >= 3 && content[1] == ':' && (content[2] == '\\' || content[2] == '/')) ||
                         content.compare(0, 2, "\\\\") == 0;
   if (!absolute) throw CliError("--content '" + content + "' is not an absolute Windows path such as D:\\Content");
+  return fileOptions;
+}
+
+LoadedScene LoadScene(const Options& options) {
+  const SceneFileOptions fileOptions = SceneFileOptionsOf(options);
   try {
     if (!options.Has("--scene")) return {DemoScene(fileOptions), std::string(kDemoSceneName) + " (bundled)"};
     const std::string path = options.Value("--scene");

@@ -11,6 +11,7 @@
 #include "hostsim/cli/options.h"
 #include "hostsim/host/module_library.h"
 #include "hostsim/scene/scene.h"
+#include "hostsim/scene_file/scene_file.h"
 
 namespace hostsim {
 
@@ -37,6 +38,8 @@ struct LoadedScene {
   std::string label;  // the file as the user named it, or the bundled demo
 };
 LoadedScene LoadScene(const Options& options);
+// --content, checked to be an absolute Windows path.
+SceneFileOptions SceneFileOptionsOf(const Options& options);
 
 // A name (which must name one item) or an id as the tree shows it.
 std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::string& sceneLabel);

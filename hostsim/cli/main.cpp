@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "hostsim/cli/cli.h"
+#include "hostsim/validate/child_process.h"
+#include "hostsim/validate/validate.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -20,8 +22,9 @@
 
 namespace {
 
-// What validate is running; a crash handler can reach nothing but static
-// memory, so the step is copied here, always terminated.
+// What is running: "hostsim run: QZ_Sel_Child on ...". A crash handler can
+// reach nothing but static memory, so the step is copied here, always
+// terminated.
 char g_step[512] = "";
 
 class CrashReport : public hostsim::StepListener {
@@ -30,16 +33,13 @@ class CrashReport : public hostsim::StepListener {
   void Finished() override { g_step[0] = '\0'; }
 };
 
-// A module that crashes takes hostsim with it; say where it happened rather
-// than leave a bare signal behind.
-void ReportCrash() {
-  const char* prefix = "hostsim: the module crashed";
-  std::fputs(prefix, stderr);
-  if (g_step[0] != '\0') {
-    std::fputs(" during ", stderr);
-    std::fputs(g_step, stderr);
-  }
-  std::fputs("\n", stderr);
+// A module that crashes takes hostsim with it; say what was running and how
+// it ended rather than leave a bare signal behind.
+void ReportCrash(const char* cause) {
+  std::fputs(g_step[0] != '\0' ? g_step : "hostsim", stderr);
+  std::fputs(": the module crashed (", stderr);
+  std::fputs(cause, stderr);
+  std::fputs(")\n", stderr);
   std::fflush(stderr);
 }
 
@@ -55,12 +55,22 @@ void RestoreConsole() {
   if (savedConsolePage != 0) SetConsoleOutputCP(savedConsolePage);
 }
 
-LONG WINAPI OnCrash(EXCEPTION_POINTERS*) {
-  ReportCrash();
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* pointers) {
+  const DWORD code = pointers->ExceptionRecord->ExceptionCode;
+  char text[16] = "0x";
+  for (int digit = 0; digit < 8; ++digit) text[9 - digit] = "0123456789ABCDEF"[(code >> (4 * digit)) & 0xF];
+  text[10] = '\0';
+  ReportCrash(text);
   RestoreConsole();
-  ExitProcess(1);
+  // Not ExitProcess: the crashed module's own teardown would run.
+  TerminateProcess(GetCurrentProcess(), 1);
+  return EXCEPTION_EXECUTE_HANDLER;
 }
-void InstallCrashReport() { SetUnhandledExceptionFilter(OnCrash); }
+void InstallCrashReport() {
+  // No dialog and no debugger: the line above is the report.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  SetUnhandledExceptionFilter(OnCrash);
+}
 bool IsTerminal() {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
@@ -69,8 +79,8 @@ bool IsTerminal() {
   return SetConsoleMode(out, mode | 0x0004 /* ENABLE_VIRTUAL_TERMINAL_PROCESSING */) != 0;
 }
 #else
-void OnCrash(int) {
-  ReportCrash();
+void OnCrash(int signal) {
+  ReportCrash(signal == SIGSEGV ? "SIGSEGV" : signal == SIGBUS ? "SIGBUS" : signal == SIGFPE ? "SIGFPE" : "SIGILL");
   _exit(1);
 }
 void InstallCrashReport() {
@@ -80,6 +90,7 @@ bool IsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 #endif
 
 int Run(const std::vector<std::string>& arguments) {
+  if (!arguments.empty() && arguments[0] == hostsim::kChildArgument) hostsim::ServeValidationChild(arguments);
   InstallCrashReport();
   std::ios::sync_with_stdio(true);
   CrashReport crashReport;

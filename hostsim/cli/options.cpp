@@ -115,4 +115,15 @@ bool UseColor(const Options& options, const Console& console) {
          (term == nullptr || std::string_view(term) != "dumb");
 }
 
+double ParseSeconds(const Options& options, std::string_view name, double fallback) {
+  if (!options.Has(name)) return fallback;
+  const std::string text = options.Value(name);
+  char* end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  // A day is far past any command; beyond it a deadline could overflow.
+  if (text.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400)
+    throw CliError(std::string(name) + " needs a number of seconds above 0, not '" + text + "'");
+  return seconds;
+}
+
 }  // namespace hostsim

@@ -31,6 +31,9 @@ inline constexpr OptionSpec kContentOption{"--content", "DIR", false,
 inline constexpr OptionSpec kColorOption{"--color", "WHEN", false,
                                          "auto, always or never (default: auto, on a terminal)"};
 inline constexpr OptionSpec kJsonOption{"--json", "", false, "print JSON for scripts instead of text"};
+// How long a command of the module may run.
+inline constexpr OptionSpec kTimeoutOption{"--timeout", "S", false,
+                                           "end a command of the module still running after S seconds (default: 10)"};
 
 struct Options {
   std::vector<std::string> positional;
@@ -70,6 +73,9 @@ int PrintHelp(const HelpText& help, std::ostream& out);  // returns kExitDone
 // "--color auto|always|never" against the console and the environment's
 // NO_COLOR and TERM=dumb.
 bool UseColor(const Options& options, const Console& console);
+
+// Seconds above 0 and at most a day, or `fallback` when the option is absent.
+double ParseSeconds(const Options& options, std::string_view name, double fallback);
 
 // A subcommand of hostsim: its help, whose options are the ones it parses,
 // and what it does with them.

@@ -195,7 +195,9 @@ void PrintOutcome(const RunRecord& record, bool color, std::ostream& out) {
 
 void PrintRunText(const RunRecord& record, const LoadedScene& loaded, const TextStyle& style, std::ostream& out) {
   const Scene& scene = loaded.scene;
-  out << record.command << " on " << loaded.label << ", " << UpdateModeName(record.mode) << " updates\n";
+  out << record.command << " on " << loaded.label << ", " << UpdateModeName(record.mode) << " updates";
+  for (const std::string& fault : record.faults) out << ", fault " << fault;
+  out << "\n";
   out << "selected before: " << NamedSelection(scene, record.before, false) << "\n";
   for (const Part part : kParts) {
     for (const std::string& line : PartLines(record, part, scene, style.color)) out << line;
@@ -209,7 +211,9 @@ void PrintRunText(const RunRecord& record, const LoadedScene& loaded, const Text
 void PrintModesText(const std::vector<RunRecord>& records, const LoadedScene& loaded, const TextStyle& style,
                     std::ostream& out) {
   const Scene& scene = loaded.scene;
-  out << records[0].command << " on " << loaded.label << ", in each update mode\n";
+  out << records[0].command << " on " << loaded.label << ", in each update mode";
+  for (const std::string& fault : records[0].faults) out << ", fault " << fault;
+  out << "\n";
   out << "selected before: " << NamedSelection(scene, records[0].before, false) << "\n";
   const std::vector<Part> differing = DifferingParts(records, scene);
   const std::string mark = Styled("*", kYellow, style.color) + " ";
@@ -236,8 +240,13 @@ void PrintModesText(const std::vector<RunRecord>& records, const LoadedScene& lo
 
 void WriteRunJson(JsonWriter& json, const std::vector<RunRecord>& records, const Scene& scene) {
   const RunRecord& first = records[0];
+  // The host's faults, where a run line asked for any, as it names them.
+  const auto writeFaults = [&json, &first] {
+    if (!first.faults.empty()) json.Key("faults").Strings(first.faults);
+  };
   if (records.size() == 1) {
     json.Key("updates").String(UpdateModeName(first.mode));
+    writeFaults();
     WriteOutcomeJson(json, first);
     json.Key("before");
     WriteIds(json, first.before);
@@ -246,6 +255,7 @@ void WriteRunJson(JsonWriter& json, const std::vector<RunRecord>& records, const
     return;
   }
   json.Key("updates").String("all");
+  writeFaults();
   json.Key("before");
   WriteIds(json, first.before);
   json.Key("modes").BeginArray();

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "hostsim/cli/text.h"
+#include "hostsim/scene/random_scene.h"
 #include "hostsim/scene/text.h"
 
 namespace hostsim {
@@ -66,6 +67,14 @@ bool HasPanelOptions(const Options& options) {
   return options.Has("--pattern") || options.Has("--kind") || options.Has("--keys") || options.Has("--dismiss");
 }
 
+Faults ParseFaults(const Options& options) {
+  Faults faults;
+  for (const std::string& name : options.All("--fault")) {
+    if (!AddFault(name, faults)) throw CliError("unknown fault '" + name + "' (valid: " + kFaultChoices + ")");
+  }
+  return faults;
+}
+
 // The one command a run line names. Items come after --select up to the next
 // option, so a command written after them is taken for an item: say so
 // rather than ask which command was meant.
@@ -108,37 +117,58 @@ RunRequest Prepare(const ModuleLibrary& module, const LoadedScene& loaded, const
     request.modes = {*ParseUpdateMode(updates)};
   for (const std::string& name : options.All("--select"))
     request.before.push_back(ResolveItem(loaded.scene, name, loaded.label));
+  request.faults = ParseFaults(options);
   request.scriptedPanel = HasPanelOptions(options);
   request.user = ScriptedUser(options);
   return request;
 }
 
-RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const RunRequest& request, UpdateMode mode) {
+LoadedScene LoadRunScene(const Options& options) {
+  if (!options.Has("--random")) return LoadScene(options);
+  if (options.Has("--scene")) throw CliError("give --scene or --random, not both");
+  const std::string text = options.Value("--random");
+  const std::optional<std::uint64_t> seed = ParseUnsigned(text);
+  if (!seed) throw CliError("--random needs a number, not '" + text + "'");
+  return {RandomScene(*seed), "random scene of seed " + std::to_string(*seed)};
+}
+
+RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const RunRequest& request, UpdateMode mode,
+                  StepListener& steps, const std::string& prefix) {
   RunRecord record;
   record.command = request.command;
   record.mode = mode;
+  record.faults = FaultNames(request.faults);
   record.scriptedPanel = request.scriptedPanel;
   Host host(loaded.scene);
   host.SetUpdateMode(mode);
+  host.faults() = request.faults;
   host.panels().user() = request.user;
   host.Select(request.before);
   record.before = host.selection();
+  std::string step = prefix + record.command + " on " + loaded.label + ", " + UpdateModeName(mode) + " updates";
+  for (const std::string& fault : record.faults) step += ", fault " + fault;
+  steps.Starting(step);
   record.result = host.Run(module, record.command);
+  steps.Finished();
   record.after = host.selection();
-  if (const PanelRecord* panel = host.panels().last()) record.panel = *panel;
+  if (const PanelRecord* panel = host.panels().last()) {
+    record.panel = *panel;
+    const std::string problem = DismissedPanelProblem(*panel, record.result);
+    if (!problem.empty()) record.result.protocolErrors.push_back(problem);
+  }
   return record;
 }
 
 std::vector<RunRecord> ExecuteEachMode(const ModuleLibrary& module, const LoadedScene& loaded,
-                                       const RunRequest& request) {
+                                       const RunRequest& request, StepListener& steps, const std::string& prefix) {
   std::vector<RunRecord> records;
   for (std::size_t index = 0; index < request.modes.size(); ++index) {
     if (index == 0) {
-      records.push_back(Execute(module, loaded, request, request.modes[index]));
+      records.push_back(Execute(module, loaded, request, request.modes[index], steps, prefix));
       continue;
     }
     const FreshModuleCopy fresh(module.path());
-    records.push_back(Execute(fresh.module(), loaded, request, request.modes[index]));
+    records.push_back(Execute(fresh.module(), loaded, request, request.modes[index], steps, prefix));
   }
   return records;
 }

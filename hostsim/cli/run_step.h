@@ -12,6 +12,7 @@
 #include "hostsim/cli/options.h"
 #include "hostsim/host/host.h"
 #include "hostsim/host/module_library.h"
+#include "hostsim/validate/validate.h"
 
 namespace hostsim {
 
@@ -30,6 +31,13 @@ inline constexpr OptionSpec kDismissOption{"--dismiss", "", false,
 
 inline constexpr OptionSpec kNoTreeOption{"--no-tree", "", false, "print the result without the scene tree"};
 
+// What validate found can be run again: its random scenes and host faults.
+inline constexpr OptionSpec kRandomOption{
+    "--random", "SEED", false, "validate's random scene of SEED instead, as 'hostsim save --random SEED' writes it"};
+inline constexpr OptionSpec kFaultOption{"--fault", "FAULT", true,
+                                         "a host fault validate runs with: high-id-bits, null-names, "
+                                         "missing-service=NAME"};
+
 // What a tour step may say; the module and scene are the tour's.
 extern const std::vector<OptionSpec> kStepOptions;
 
@@ -39,6 +47,7 @@ struct RunRequest {
   std::string command;
   std::vector<UpdateMode> modes;  // one, or all three to compare
   std::vector<std::uint32_t> before;
+  Faults faults;
   PanelUser user;
   bool scriptedPanel = false;  // the user was told what to do in a panel
 };
@@ -46,6 +55,7 @@ struct RunRequest {
 struct RunRecord {
   std::string command;
   UpdateMode mode = UpdateMode::Deferred;
+  std::vector<std::string> faults;  // as --fault names them
   std::vector<std::uint32_t> before, after;
   RunResult result;
   std::optional<PanelRecord> panel;  // the last the command opened
@@ -58,14 +68,21 @@ std::vector<std::string> CommandNames(const ModuleLibrary& module);
 // not have, or any value out of place; runs nothing.
 RunRequest Prepare(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options);
 
-// Runs the step's command in one mode on a fresh host over a copy of the scene.
-RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const RunRequest& request, UpdateMode mode);
+// Runs the step's command in one mode on a fresh host over a copy of the
+// scene. `steps` hears of the run, named after `prefix` ("hostsim run: "),
+// before it starts and when it is over. A line or message after a dismissed
+// panel is a protocol error here as in validate.
+RunRecord Execute(const ModuleLibrary& module, const LoadedScene& loaded, const RunRequest& request, UpdateMode mode,
+                  StepListener& steps, const std::string& prefix);
 
 // Each of the request's modes, from a newly loaded module each, so that what
 // the module remembers from one run (the by-name panel's pattern and kind)
 // cannot pass for a difference the mode makes.
 std::vector<RunRecord> ExecuteEachMode(const ModuleLibrary& module, const LoadedScene& loaded,
-                                       const RunRequest& request);
+                                       const RunRequest& request, StepListener& steps, const std::string& prefix);
+
+// The scene of --scene, the bundled demo, or validate's random scene of --random.
+LoadedScene LoadRunScene(const Options& options);
 
 }  // namespace hostsim
 

@@ -60,7 +60,15 @@ std::unique_ptr<ModuleLibrary> ModuleLibrary::Open(const std::string& path) {
   std::unique_ptr<ModuleLibrary> library(new ModuleLibrary());
   library->path_ = path;
   std::string error;
-  library->handle_ = OpenLibrary(path, error);
+  // A bare file name is a file in the current folder, as for any file a user
+  // names; the loaders would search the system's library folders instead.
+#if defined(_WIN32)
+  const bool bare = path.find_first_of("\\/:") == std::string::npos;
+  library->handle_ = OpenLibrary(bare ? ".\\" + path : path, error);
+#else
+  const bool bare = path.find('/') == std::string::npos;
+  library->handle_ = OpenLibrary(bare ? "./" + path : path, error);
+#endif
   if (library->handle_ == nullptr) throw LoadError("cannot load module '" + path + "': " + error);
 
   const auto* descriptor = static_cast<const ModuleDescriptor*>(FindSymbol(library->handle_, kDescriptorSymbol));

@@ -37,33 +37,40 @@ bool Selects(const std::string& line) {
 // The rules a panel run must keep. `remembered` is what the last confirmed
 // panel held, which the next one must show: the module keeps it, and a
 // dismissed panel must leave it alone.
-std::string PanelRules(Host& host, const RunResult& result, std::optional<PanelValues>& remembered) {
+Verdict PanelRules(Host& host, const RunResult& result, std::optional<PanelValues>& remembered) {
   const PanelRecord* panel = host.panels().last();
-  if (panel == nullptr) return "opened no panel this time";
-  if (!panel->openResult) return "never opened the panel it created";
+  if (panel == nullptr) return {"opened no panel this time"};
+  if (!panel->openResult) return {"never opened the panel it created"};
   const PanelValues shown = ValuesOf(panel->shown);
   if (remembered && !(shown == *remembered))
-    return "the panel showed " + Describe(shown) + ", not the last confirmed " + Describe(*remembered);
-  if (*panel->openResult == 0) {
-    if (!result.lines.empty()) return "sent '" + result.lines.front() + "' after the panel was dismissed";
-    if (!result.messages.empty()) return "showed '" + result.messages.front().text + "' after the panel was dismissed";
-    return "";
-  }
+    return {"the panel showed " + Describe(shown) + ", not the last confirmed " + Describe(*remembered), true};
+  if (*panel->openResult == 0) return {DismissedPanelProblem(*panel, result)};
   remembered = ValuesOf(panel->controls);
   const bool selected = std::any_of(result.lines.begin(), result.lines.end(), Selects);
   for (const Message& message : result.messages) {
-    if (message.text != "Not Found" || message.secondText) return "showed '" + message.text + "'";
+    if (message.text != "Not Found" || message.secondText) return {"showed '" + message.text + "'"};
   }
-  if (selected && !result.messages.empty()) return "showed 'Not Found' but selected items";
-  if (!selected && result.messages.size() != 1) return "selected nothing without showing 'Not Found' once";
-  return "";
+  if (selected && !result.messages.empty()) return {"showed 'Not Found' but selected items"};
+  if (!selected && result.messages.size() != 1) return {"selected nothing without showing 'Not Found' once"};
+  return {};
 }
 
+// A run with the user cancelling whatever panel opens.
 bool OpensPanel(const Validation& validation, const std::string& command) {
   const CommandInfo* info = validation.module->Find(command);
+  Scenario scenario;
+  scenario.sceneLabel = kDemoSceneName;
+  PanelScript dismiss;
+  dismiss.dismisses = true;
+  Activation activation = Validation::ActivationOf(command, scenario);
+  activation.script = &dismiss;
+  CheckResult where = validation.ResultOf(command, scenario);
+  where.replay = RunReplay(validation.options, activation);
+  validation.Starting(std::string("check panel, whether ") + command + " opens a panel", where);
   Host host(*validation.demo);
-  host.panels().user() = PanelUser().Dismisses();
+  host.panels().user() = dismiss.User();
   host.Run(info->activate);
+  validation.Finished();
   return host.panels().createCalls() > 0;
 }
 
@@ -85,7 +92,14 @@ void CheckPanel(Validation& validation) {
           };
         return scenarios;
       },
-      "opens no panel");
+      "opens no panel", ShouldOpenPanel);
+}
+
+std::string DismissedPanelProblem(const PanelRecord& panel, const RunResult& result) {
+  if (!panel.openResult || *panel.openResult != 0) return "";
+  if (!result.lines.empty()) return "sent '" + result.lines.front() + "' after the panel was dismissed";
+  if (!result.messages.empty()) return "showed '" + result.messages.front().text + "' after the panel was dismissed";
+  return "";
 }
 
 }  // namespace hostsim

@@ -1,29 +1,36 @@
 #include "hostsim/validate/scenarios.h"
 
+#include <algorithm>
+
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene/random_scene.h"
 #include "hostsim/scene_file/demo_scene.h"
+#include "hostsim/validate/wire.h"
 
 namespace hostsim {
 
 namespace {
 
+const char* const kPanelCommands[] = {"QZ_Sel_ByName"};
+
 // What the user does in any panel a command opens, taken in turn by the runs
 // of every check: each kind, wildcards, the object.bone form, a name nothing
-// has, the longest pattern the field takes, keys the panel leaves alone,
-// enter, and a cancel.
-PanelUser ScriptedUser(std::size_t run) {
-  switch (run % 9) {
-    case 0: return PanelUser().Presses('1').Types("*").Confirms();
-    case 1: return PanelUser().Presses('2').Types("*").Confirms();
-    case 2: return PanelUser().Presses('3').Types("?*").Confirms();
-    case 3: return PanelUser().Presses('4').Types("*").Confirms();
-    case 4: return PanelUser().Types("*.*").Confirms();
-    case 5: return PanelUser().Presses('4').Types("no item has this name").Presses('5').Presses(0x1B).Confirms();
-    case 6: return PanelUser().Types(std::string(127, '*')).Confirms();
-    case 7: return PanelUser().Presses('\t').Types("?").Presses('\r');
-    default: return PanelUser().Presses('2').Types("*").Dismisses();
-  }
+// has, the longest pattern the field takes, keys the panel leaves alone, tab
+// and enter, and a cancel. Each is one "hostsim run" can play too.
+const PanelScript& ScriptFor(std::size_t run) {
+  static const PanelScript kScripts[] = {
+      {"object", "*", {}, false},
+      {"light", "*", {}, false},
+      {"camera", "?*", {}, false},
+      {"bone", "*", {}, false},
+      {nullptr, "*.*", {}, false},
+      {"bone", "no item has this name", {'5', 0x1B}, false},
+      {nullptr, std::string(127, '*'), {}, false},
+      // Enter closes the panel; where it does not, the user cancels.
+      {nullptr, "?", {'\t', '\r'}, true},
+      {"light", "*", {}, true},
+  };
+  return kScripts[run % (sizeof kScripts / sizeof kScripts[0])];
 }
 
 std::vector<std::vector<std::uint32_t>> DemoSelections(const Scene& scene, std::uint64_t seed, bool thorough) {
@@ -42,7 +49,12 @@ std::vector<std::vector<std::uint32_t>> DemoSelections(const Scene& scene, std::
 
 }  // namespace
 
-Validation::Validation(const ValidateOptions& options) : options(options), demo(std::make_shared<Scene>(DemoScene())) {}
+bool ShouldOpenPanel(const std::string& command) {
+  return std::find(std::begin(kPanelCommands), std::end(kPanelCommands), command) != std::end(kPanelCommands);
+}
+
+Validation::Validation(const ValidateOptions& options, const UserScenes& userScenes, ChildReporter* reporter)
+    : options(options), demo(std::make_shared<Scene>(DemoScene())), userScenes(userScenes), reporter_(reporter) {}
 
 void Validation::Report(CheckStatus status, std::string message, std::string command) {
   CheckResult result;
@@ -50,6 +62,7 @@ void Validation::Report(CheckStatus status, std::string message, std::string com
   result.status = status;
   result.command = std::move(command);
   result.message = std::move(message);
+  if (status == CheckStatus::Failed) result.replay = ValidateReplay(options, current->name);
   results.push_back(std::move(result));
 }
 
@@ -59,7 +72,11 @@ bool Validation::NeedModule() {
   return false;
 }
 
-void Validation::Starting(const std::string& step) const {
+void Validation::Starting(const std::string& step, CheckResult where) const {
+  if (reporter_ != nullptr) {
+    where.check = current->name;
+    reporter_->Note(WireWriter().Put(step).Put(where).text());
+  }
   if (options.steps != nullptr) options.steps->Starting(step);
 }
 
@@ -67,16 +84,42 @@ void Validation::Finished() const {
   if (options.steps != nullptr) options.steps->Finished();
 }
 
+Activation Validation::ActivationOf(const std::string& command, const Scenario& scenario) {
+  Activation activation;
+  activation.command = command;
+  activation.sceneFile = scenario.sceneFile;
+  activation.seed = scenario.seed;
+  activation.mode = scenario.mode;
+  activation.selection = scenario.selection;
+  activation.faults = scenario.faults;
+  return activation;
+}
+
+CheckResult Validation::ResultOf(const std::string& command, const Scenario& scenario) const {
+  CheckResult result;
+  result.check = current->name;
+  result.command = command;
+  result.scene = scenario.sceneLabel;
+  result.seed = scenario.seed;
+  result.updates = UpdateModeName(scenario.mode);
+  result.selection = scenario.selection;
+  return result;
+}
+
 void Validation::RunScenarios(const std::string& label,
                               const std::function<std::vector<Scenario>(const std::string& command)>& scenariosOf,
-                              const char* whenNone) {
+                              const char* whenNone, bool (*mustHave)(const std::string& command)) {
   if (!NeedModule()) return;
-  for (const CommandInfo& command : module->commands()) {
+  for (std::size_t place = 0; place < module->commands().size(); ++place) {
+    if (onlyCommand && *onlyCommand != place) continue;
+    const CommandInfo& command = module->commands()[place];
     const std::vector<Scenario> scenarios = scenariosOf(command.name);
-    if (scenarios.empty())
-      Report(CheckStatus::Skipped, whenNone, command.name);
-    else
+    if (!scenarios.empty())
       results.push_back(ResultOf(command, scenarios, label));
+    else if (mustHave != nullptr && mustHave(command.name))
+      Report(CheckStatus::Failed, whenNone, command.name);
+    else
+      Report(CheckStatus::Skipped, whenNone, command.name);
   }
 }
 
@@ -86,16 +129,17 @@ CheckResult Validation::ResultOf(const CommandInfo& command, const std::vector<S
   CheckResult first;
   for (std::size_t index = 0; index < scenarios.size(); ++index) {
     const Scenario& scenario = scenarios[index];
-    const std::string problem = RunOne(command, scenario, ScriptedUser(index));
-    if (problem.empty() || failures++ > 0) continue;
-    first.check = current->name;
+    const PanelScript& script = ScriptFor(index);
+    bool openedPanel = false;
+    const Verdict verdict = RunOne(command, scenario, script, openedPanel);
+    if (verdict.problem.empty() || failures++ > 0) continue;
+    first = ResultOf(command.name, scenario);
     first.status = CheckStatus::Failed;
-    first.command = command.name;
-    first.scene = scenario.sceneLabel;
-    first.seed = scenario.seed;
-    first.updates = UpdateModeName(scenario.mode);
-    first.selection = scenario.selection;
-    first.message = problem;
+    first.message = verdict.problem;
+    Activation activation = ActivationOf(command.name, scenario);
+    if (openedPanel || ShouldOpenPanel(command.name)) activation.script = &script;
+    if (!verdict.needsEarlierRuns) first.replay = RunReplay(options, activation);
+    if (first.replay.empty()) first.replay = ValidateReplay(options, current->name);
   }
   if (failures == 0) {
     CheckResult passed;
@@ -110,32 +154,41 @@ CheckResult Validation::ResultOf(const CommandInfo& command, const std::vector<S
   return first;
 }
 
-std::string Validation::RunOne(const CommandInfo& command, const Scenario& scenario, const PanelUser& user) {
+Verdict Validation::RunOne(const CommandInfo& command, const Scenario& scenario, const PanelScript& script,
+                           bool& openedPanel) {
+  CheckResult where = ResultOf(command.name, scenario);
+  Activation activation = ActivationOf(command.name, scenario);
+  if (ShouldOpenPanel(command.name)) activation.script = &script;
+  where.replay = RunReplay(options, activation);
   Starting(std::string("check ") + current->name + ", " + command.name + " on " + scenario.sceneLabel +
-           (scenario.seed ? " (seed " + std::to_string(*scenario.seed) + ")" : "") + ", " +
-           UpdateModeName(scenario.mode) + " updates");
+               (scenario.seed ? " (seed " + std::to_string(*scenario.seed) + ")" : "") + ", " +
+               UpdateModeName(scenario.mode) + " updates",
+           where);
   Host host(*scenario.scene);
   host.SetUpdateMode(scenario.mode);
   host.faults() = scenario.faults;
-  host.panels().user() = user;
+  host.panels().user() = script.User();
   host.Select(scenario.selection);
   const RunResult result = host.Run(command.activate);
   Finished();
-  if (!result.protocolErrors.empty()) return "protocol error: " + result.protocolErrors.front();
+  openedPanel = host.panels().createCalls() > 0;
+  if (!result.protocolErrors.empty()) return {"protocol error: " + result.protocolErrors.front()};
   if (result.code != scenario.expectedCode)
-    return "returned " + std::to_string(result.code) + ", expected " + std::to_string(scenario.expectedCode);
-  if (scenario.expectSilent && !result.lines.empty()) return "sent '" + result.lines.front() + "'";
-  if (scenario.expectSilent && !result.messages.empty()) return "showed '" + result.messages.front().text + "'";
-  return scenario.verify ? scenario.verify(host, result) : "";
+    return {"returned " + std::to_string(result.code) + ", expected " + std::to_string(scenario.expectedCode)};
+  if (scenario.expectSilent && !result.lines.empty()) return {"sent '" + result.lines.front() + "'"};
+  if (scenario.expectSilent && !result.messages.empty()) return {"showed '" + result.messages.front().text + "'"};
+  return scenario.verify ? scenario.verify(host, result) : Verdict();
 }
 
-std::vector<Scenario> DemoScenarios(const Validation& validation, bool thorough, const Faults& faults) {
+std::vector<Scenario> SceneScenarios(const std::shared_ptr<const Scene>& scene, const std::string& label,
+                                     const std::string& file, std::uint64_t seed, bool thorough, const Faults& faults) {
   std::vector<Scenario> scenarios;
-  for (const auto& selection : DemoSelections(*validation.demo, validation.options.seed, thorough)) {
+  for (const auto& selection : DemoSelections(*scene, seed, thorough)) {
     for (const UpdateMode mode : kModes) {
       Scenario scenario;
-      scenario.scene = validation.demo;
-      scenario.sceneLabel = kDemoSceneName;
+      scenario.scene = scene;
+      scenario.sceneLabel = label;
+      scenario.sceneFile = file;
       scenario.selection = selection;
       scenario.mode = mode;
       scenario.faults = faults;
@@ -143,6 +196,10 @@ std::vector<Scenario> DemoScenarios(const Validation& validation, bool thorough,
     }
   }
   return scenarios;
+}
+
+std::vector<Scenario> DemoScenarios(const Validation& validation, bool thorough, const Faults& faults) {
+  return SceneScenarios(validation.demo, kDemoSceneName, "", validation.options.seed, thorough, faults);
 }
 
 std::vector<Scenario> RandomScenarios(const Validation& validation, int picks) {

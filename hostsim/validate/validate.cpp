@@ -116,9 +116,14 @@ void CheckLoadUnload(Validation& validation) {
     try {
       const std::unique_ptr<ModuleLibrary> module = ModuleLibrary::Open(validation.options.modulePath);
       if (!module->commands().empty()) {
-        validation.Starting("check load-unload, load " + std::to_string(round));
+        Scenario scenario;
+        scenario.sceneLabel = std::string(kDemoSceneName) + ", load " + std::to_string(round);
+        scenario.selection = {validation.demo->At(validation.demo->FirstOfKind(Kind::Object)).id};
+        CheckResult where = validation.ResultOf(module->commands()[0].name, scenario);
+        where.replay = ValidateReplay(validation.options, validation.current->name);
+        validation.Starting("check load-unload, load " + std::to_string(round), where);
         Host host(*validation.demo);
-        host.Select({validation.demo->At(validation.demo->FirstOfKind(Kind::Object)).id});
+        host.Select(scenario.selection);
         // Whether the run kept the rules is for the other checks; here it
         // must only come back, after a fresh load.
         host.Run(module->commands()[0].activate);
@@ -163,26 +168,36 @@ void CheckMissingServices(Validation& validation) {
 }
 
 void CheckDemoScene(Validation& validation) {
-  validation.RunScenarios(kDemoSceneName,
-                          [&validation](const std::string&) { return DemoScenarios(validation, true, {}); });
+  std::string label = kDemoSceneName;
+  const std::size_t count = validation.userScenes.size();
+  if (count > 0) label += " and " + std::to_string(count) + (count == 1 ? " scene" : " scenes");
+  validation.RunScenarios(label, [&validation](const std::string&) {
+    std::vector<Scenario> scenarios = DemoScenarios(validation, true, {});
+    for (const UserScene& user : validation.userScenes) {
+      for (Scenario& scenario :
+           SceneScenarios(user.scene, user.path, user.path, validation.options.seed, false, Faults()))
+        scenarios.push_back(std::move(scenario));
+    }
+    return scenarios;
+  });
 }
 
 void CheckRandomScenes(Validation& validation) {
-  const std::vector<Scenario> scenarios = RandomScenarios(validation, 4);
+  // Made for each command: a child process runs one.
   validation.RunScenarios(std::to_string(validation.options.randomScenes) + " random scenes from seed " +
                               std::to_string(validation.options.seed),
-                          [&scenarios](const std::string&) { return std::vector<Scenario>(scenarios); });
+                          [&validation](const std::string&) { return RandomScenarios(validation, 4); });
 }
 
 void CheckHighIdBits(Validation& validation) {
   Faults faults;
-  faults.idHighBits = sizeof(ItemId) >= 8 ? 0xABCD0000ull << 32 : 0;
+  AddFault("high-id-bits", faults);
   validation.RunScenarios(kDemoSceneName, [&](const std::string&) { return DemoScenarios(validation, false, faults); });
 }
 
 void CheckNullNames(Validation& validation) {
   Faults faults;
-  faults.nullNames = true;
+  AddFault("null-names", faults);
   validation.RunScenarios(kDemoSceneName, [&](const std::string&) { return DemoScenarios(validation, false, faults); });
 }
 
@@ -190,61 +205,60 @@ const std::vector<Check> kChecks = {
     {"load",
      "The file loads with the platform's loader and exports _mod_descrip, whose sync value is 0x04121994 "
      "and interface version 3; its command table is terminated and its start-up routine returns a token.",
-     CheckLoad},
-    {"descriptor", "The descriptor's machine type is 0x300.", CheckDescriptor},
+     CheckLoad, false},
+    {"descriptor", "The descriptor's machine type is 0x300.", CheckDescriptor, false},
     {"command-table", "The command table lists the eleven commands in their order, each of class LayoutGeneric.",
-     CheckCommandTable},
+     CheckCommandTable, false},
     {"command-tags", "Every command carries the one tag \"DArover\" with code 0x00020000, from one shared list.",
-     CheckCommandTags},
+     CheckCommandTags, false},
     {"load-unload", "The module loads, starts, runs a command, shuts down and unloads three times in a row.",
-     CheckLoadUnload},
+     CheckLoadUnload, false},
     {"missing-services",
      "With either of the two services a command looks up first missing, it returns 2 and "
      "sends and shows nothing, in every update mode.",
-     CheckMissingServices},
+     CheckMissingServices, true},
     {"demo-scene",
      "On the demo scene, with no selection, every single item, random selections and everything "
      "selected, in every update mode: result 0 and no protocol error (every id, line and host "
-     "context it hands back is one the host gave).",
-     CheckDemoScene},
+     "context it hands back is one the host gave). The scenes given with --scene too, without the "
+     "single items.",
+     CheckDemoScene, true},
     {"random-scenes",
      "The same on seeded random scenes; scene i comes from seed + i and can be saved with "
      "'hostsim save FILE --random SEED'.",
-     CheckRandomScenes},
+     CheckRandomScenes, true},
     {"high-id-bits",
      "The demo runs again with ids whose upper 32 bits are set: the module must hand them back "
      "whole and write only the low 32 bits into lines.",
-     CheckHighIdBits},
+     CheckHighIdBits, true},
     {"null-names",
      "The demo runs again with the host giving no name and no file name (null): no crash, result "
      "0, no protocol error.",
-     CheckNullNames},
+     CheckNullNames, true},
     {"panel",
      "A command that opens a panel meets a scripted user who types, presses keys, confirms or "
      "dismisses, on the demo scene and on random scenes, in every update mode: the panel is "
      "destroyed before the command returns; dismissed, nothing is sent or shown; confirmed, "
      "'Not Found' is shown exactly when nothing was selected; each panel first shows what the "
-     "last confirmed one held.",
-     CheckPanel},
+     "last confirmed one held. QZ_Sel_ByName must open one.",
+     CheckPanel, true},
 };
 
 }  // namespace
 
 const char* CheckStatusName(CheckStatus status) {
-  const char* const names[] = {"passed", "failed", "skipped"};
+  const char* const names[] = {"passed", "failed", "skipped", "crashed", "timedOut"};
   const auto index = static_cast<std::size_t>(status);
   return index < std::size(names) ? names[index] : "?";
 }
 
 const std::vector<Check>& Checks() { return kChecks; }
 
-std::vector<CheckResult> Validate(const ValidateOptions& options) {
-  Validation validation(options);
+const Check* FindCheck(std::string_view name) {
   for (const Check& check : kChecks) {
-    validation.current = &check;
-    check.run(validation);
+    if (name == check.name) return &check;
   }
-  return std::move(validation.results);
+  return nullptr;
 }
 
 }  // namespace hostsim

@@ -1,17 +1,25 @@
 // Validation of a module file before it ships: a table of named checks, each
 // loading or driving the module as the host would and reporting passed, failed
 // or skipped, per command where that applies.
+//
+// Each check, per command where it runs per command, runs in a child process
+// of its own (child_process.h): a module that crashes, hangs or eats memory
+// there is reported as a row like any other, and the other checks go on.
 #ifndef QZ_HOSTSIM_VALIDATE_H
 #define QZ_HOSTSIM_VALIDATE_H
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "hostsim/host/host.h"
 
 namespace hostsim {
 
-enum class CheckStatus { Passed, Failed, Skipped };
+enum class CheckStatus { Passed, Failed, Skipped, Crashed, TimedOut };
+// "passed", "failed", "skipped", "crashed", "timedOut"
 const char* CheckStatusName(CheckStatus status);
 
 struct CheckResult {
@@ -23,10 +31,17 @@ struct CheckResult {
   std::string updates;
   std::vector<std::uint32_t> selection;
   std::string message;
+  // A crash: the signal ("SIGSEGV"), the Windows exception code
+  // ("0xC0000005 (access violation)") or "memory"; empty when nothing tells.
+  std::string cause;
+  // A failure, crash or hang: a hostsim command line that repeats it.
+  std::string replay;
 };
 
 // Told what validate is about to run before each run of the module, and when
 // the run is over, so that a crash handler can say where a module crashed.
+// The runs are in child processes; the parent tells of them as their news
+// comes in.
 class StepListener {
  public:
   virtual void Starting(const std::string& step) = 0;
@@ -36,23 +51,58 @@ class StepListener {
   ~StepListener() = default;
 };
 
+constexpr double kDefaultTimeoutSeconds = 10;
+constexpr std::uint64_t kDefaultMemoryMiB = 1024;
+constexpr int kDefaultRandomScenes = 24;
+
 struct ValidateOptions {
   std::string modulePath;
   std::uint64_t seed = 1;
-  int randomScenes = 24;          // scene i is made from seed + i
-  StepListener* steps = nullptr;  // may be null
+  int randomScenes = kDefaultRandomScenes;  // scene i is made from seed + i
+  StepListener* steps = nullptr;            // may be null
+  std::vector<std::string> checks;          // run only these, in table order; all when empty
+  // Scene files the demo-scene check runs on too, read with this content
+  // directory (empty: the default).
+  std::vector<std::string> scenes;
+  std::string contentDirectory;
+  // For each run of a command, and for a check's start; the demo-scene check
+  // gets more for larger scenes of the user's.
+  double timeoutSeconds = kDefaultTimeoutSeconds;
+  std::uint64_t memoryMiB = kDefaultMemoryMiB;
 };
 
 struct Check {
   const char* name;
   const char* description;
   void (*run)(class Validation& validation);
+  bool perCommand;  // one result, and one child process, per command
 };
 
 // In the order they run.
 const std::vector<Check>& Checks();
+const Check* FindCheck(std::string_view name);
 
+// Throws SceneFileError for a scene that cannot be read, std::invalid_argument
+// for a check that does not exist, std::runtime_error when no child process
+// can be started.
 std::vector<CheckResult> Validate(const ValidateOptions& options);
+
+// Windows: main() hands its arguments here when the first is kChildArgument
+// (child_process.h); the child runs one check and reports to its parent.
+[[noreturn]] void ServeValidationChild(const std::vector<std::string>& arguments);
+
+// The host's faults validate runs with, as "hostsim run --fault" names them:
+// high-id-bits, null-names, missing-service=NAME.
+bool AddFault(std::string_view name, Faults& faults);  // false for a name it does not know
+std::vector<std::string> FaultNames(const Faults& faults);
+constexpr char kFaultChoices[] = "high-id-bits, null-names, missing-service=NAME";
+
+// A command must send and show nothing when its panel is dismissed; the
+// problem with a run that did, or empty.
+std::string DismissedPanelProblem(const PanelRecord& panel, const RunResult& result);
+
+// An argument as a shell takes it back: bare when that is safe, else quoted.
+std::string ShellWord(const std::string& word);
 
 }  // namespace hostsim
 
