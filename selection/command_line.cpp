@@ -5,25 +5,6 @@
 
 const char* const kEditModeLines[4] = {"EditObjects", "EditLights", "EditCameras", "EditBones"};
 
-namespace {
-
-void Send(const CommandLine& line) {
-  // The host's answer carries nothing the commands act on.
-  line.local->evaluate(line.local->context, line.text);
-}
-
-}  // namespace
-
-void AppendItemHex(ItemId item, char* destination) {
-  static const char kHexDigits[] = "0123456789ABCDEF";
-  auto value = static_cast<std::uint32_t>(item);
-  for (int place = 7; place >= 0; --place) {
-    destination[place] = kHexDigits[value & 0xFu];
-    value >>= 4;
-  }
-  destination[8] = '\0';
-}
-
 CommandLine StartCommandLine(void* local, const char* prefix) {
   CommandLine line{static_cast<const LayoutGeneric*>(local), {}, nullptr};
   SetLinePrefix(line, prefix);
@@ -34,11 +15,6 @@ void SetLinePrefix(CommandLine& line, const char* prefix) {
   const std::size_t length = std::strlen(prefix);
   std::memcpy(line.text, prefix, length + 1);
   line.digits = line.text + length;
-}
-
-void SendItemLine(CommandLine& line, ItemId item) {
-  AppendItemHex(item, line.digits);
-  Send(line);
 }
 
 void SendShortHexLine(CommandLine& line, const char* prefix, ItemId item) {
@@ -55,7 +31,7 @@ void SendShortHexLine(CommandLine& line, const char* prefix, ItemId item) {
   }
   line.digits[count] = '\0';
   line.digits = nullptr;
-  Send(line);
+  SendLine(line);
 }
 
 void SendFixedLine(CommandLine& line, const char* text) {
@@ -66,5 +42,5 @@ void SendFixedLine(CommandLine& line, const char* text) {
   std::memcpy(line.text, text, length);
   line.text[length] = '\0';
   line.digits = nullptr;
-  Send(line);
+  SendLine(line);
 }
