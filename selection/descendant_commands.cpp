@@ -54,8 +54,9 @@ bool MakeRoomForLevel(WalkStack& stack) {
 // the same host calls in the same order as a recursive walk would make. No
 // flags are asked, so selected items are sent again. Returns false when the
 // walk could not go deeper for want of memory: the command must send no more.
-bool AddDescendants(const WalkContext& context, ItemId item, CommandLine& line) {
-  WalkStack stack;
+// The stack is empty again when the walk returns true; one stack serves every
+// walk of a command, so a command of many small walks allocates once.
+bool AddDescendants(const WalkContext& context, ItemId item, CommandLine& line, WalkStack& stack) {
   ItemId parent = item;
   ItemId child = context.items->firstChild(item);
   for (;;) {
@@ -99,9 +100,10 @@ ItemId FindRoot(const WalkContext& context, ItemId item) {
 // Entries are walked independently and read afresh: a host that applies the
 // additions at once hands the walk its own additions as further entries.
 void AddSelectedDescendants(WalkContext& context, CommandLine& line) {
+  WalkStack stack;
   for (std::size_t index = 0;; ++index) {
     const ItemId entry = SelectedItem(context.selection, index);
-    if (entry == 0 || !AddDescendants(context, entry, line)) return;
+    if (entry == 0 || !AddDescendants(context, entry, line, stack)) return;
   }
 }
 
@@ -124,6 +126,7 @@ void SelectWholeHierarchies(WalkContext& context, CommandLine& line) {
   *std::unique_copy(roots.get(), roots.get() + rootCount, uniqueRoots.get()) = 0;
   roots.reset();
 
+  WalkStack stack;
   for (const ItemId* root = uniqueRoots.get(); *root != 0; ++root) {
     if (root == uniqueRoots.get()) {
       SendShortHexLine(line, kSelectPrefix, *root);
@@ -131,7 +134,7 @@ void SelectWholeHierarchies(WalkContext& context, CommandLine& line) {
     } else {
       SendItemLine(line, *root);
     }
-    if (!AddDescendants(context, *root, line)) return;
+    if (!AddDescendants(context, *root, line, stack)) return;
   }
 }
 
