@@ -35,10 +35,16 @@ void SendShortHexLine(CommandLine& line, const char* prefix, ItemId item) {
 }
 
 void SendFixedLine(CommandLine& line, const char* text) {
-  // Copied, not printed: a bone search sends one of these for every object it
-  // steps onto. Cut at the capacity, as a print would be.
+  // A bone search sends one of these for every object it steps onto. A text
+  // that fits goes to the host as it is: nothing to copy, and no bytes just
+  // stored for the host's read to wait on (see WriteItemDigits). A longer one
+  // is cut at the capacity, as a print would be.
   std::size_t length = 0;
   while (length + 1 < sizeof line.text && text[length] != '\0') ++length;
+  if (text[length] == '\0') {
+    line.local->evaluate(line.local->context, text);
+    return;
+  }
   std::memcpy(line.text, text, length);
   line.text[length] = '\0';
   line.digits = nullptr;

@@ -75,7 +75,8 @@ inline void SendItemLine(CommandLine& line, ItemId item) {
 // before the next SendItemLine.
 void SendShortHexLine(CommandLine& line, const char* prefix, ItemId item);
 
-// A line without an item, such as an edit-mode switch. Overwrites the prefix.
+// A line without an item, such as an edit-mode switch. May overwrite the
+// prefix: set one again before the next SendItemLine.
 void SendFixedLine(CommandLine& line, const char* text);
 
 #endif  // QZ_SELECTION_COMMAND_LINE_H
