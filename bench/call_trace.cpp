@@ -226,6 +226,15 @@ ItemId After(ItemId value) {
 
 ItemId AsValue(const void* pointer) { return reinterpret_cast<ItemId>(pointer); }
 
+// A name or file name the module must look into: the replay reads it to its
+// end, as a search for a byte in it or a match against it may, so the floor
+// pays for the text's trip from memory; what the module makes of the bytes
+// stays its own cost.
+ItemId ReadText(const char* text) {
+  if (text == nullptr) return 0;
+  return AsValue(text) + After(std::strlen(text));
+}
+
 CallTrace* g_replay = nullptr;
 
 int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /*serverData*/) {
@@ -267,13 +276,13 @@ int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /
         if (items != nullptr) answer = items->parent(first);
         break;
       case HostSlot::Name:
-        if (items != nullptr) answer = AsValue(items->name(first));
+        if (items != nullptr) answer = ReadText(items->name(first));
         break;
       case HostSlot::ItemFlags:
         if (interfaceInfo != nullptr) answer = interfaceInfo->itemFlags(first);
         break;
       case HostSlot::FileName:
-        if (objects != nullptr) answer = AsValue(objects->fileName(first));
+        if (objects != nullptr) answer = ReadText(objects->fileName(first));
         break;
       case HostSlot::PointCount:
         if (objects != nullptr) answer = static_cast<ItemId>(objects->pointCount(first));
