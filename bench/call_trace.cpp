@@ -217,6 +217,15 @@ ItemId After(ItemId value) {
 
 ItemId AsValue(const void* pointer) { return reinterpret_cast<ItemId>(pointer); }
 
+// A name or file name the module must look into: the replay reads it to its
+// end, as a search for a byte in it or a match against it may, so the floor
+// pays for the text's trip from memory; what the module makes of the bytes
+// stays its own cost.
+ItemId ReadText(const char* text) {
+  if (text == nullptr) return 0;
+  return AsValue(text) + After(std::strlen(text));
+}
+
 CallTrace* g_replay = nullptr;
 
 // The records the replay reaches the host through, as its lookups found
@@ -245,9 +254,9 @@ ItemId ReplayRecordCall(const HostCall& call, ItemId first, ItemId second, const
     case HostSlot::FirstChild: return items != nullptr ? items->firstChild(first) : 0;
     case HostSlot::NextChild: return items != nullptr ? items->nextChild(first, second) : 0;
     case HostSlot::Parent: return items != nullptr ? items->parent(first) : 0;
-    case HostSlot::Name: return items != nullptr ? AsValue(items->name(first)) : 0;
+    case HostSlot::Name: return items != nullptr ? ReadText(items->name(first)) : 0;
     case HostSlot::ItemFlags: return records.interfaceInfo != nullptr ? records.interfaceInfo->itemFlags(first) : 0;
-    case HostSlot::FileName: return records.objects != nullptr ? AsValue(records.objects->fileName(first)) : 0;
+    case HostSlot::FileName: return records.objects != nullptr ? ReadText(records.objects->fileName(first)) : 0;
     case HostSlot::PointCount:
       return records.objects != nullptr ? static_cast<ItemId>(records.objects->pointCount(first)) : 0;
     default: return 0;

@@ -82,11 +82,13 @@ int SelectByPattern(const LayoutGeneric* local, const ItemInfo* items, ItemKind 
   // The host switches modes even when nothing matches, as the user would expect
   // after asking for that kind.
   SendFixedLine(line, kEditModeLines[kind]);
-  SetLinePrefix(line, kSelectPrefix);
 
   int matched = 0;
   for (ItemId item = items->first(kind, scope); item != 0; item = items->next(item)) {
     if (!WildcardMatch(NameOf(items, item), pattern)) continue;
+    // Most objects of a bone search have no bone that matches: the prefix is
+    // written only once there is a line to send.
+    if (!matched) SetLinePrefix(line, kSelectPrefix);
     SendItemLine(line, item);
     if (!matched) {
       matched = 1;

@@ -3,10 +3,16 @@
 #include "host/host_records.h"
 #include "module/commands.h"
 
-#if defined(_WIN32)
+// The host finds the descriptor only by its exported name; nothing in the
+// module refers to it. Link-time optimisation does not read the export
+// definition, so without `used` it drops the descriptor and the export is left
+// pointing outside the module.
+#if defined(_WIN32) && defined(__GNUC__)
+#define QZ_EXPORT __attribute__((used))  // exported through the .def file, which also fixes the ordinal
+#elif defined(_WIN32)
 #define QZ_EXPORT  // exported through the .def file, which also fixes the ordinal
 #else
-#define QZ_EXPORT __attribute__((visibility("default")))
+#define QZ_EXPORT __attribute__((visibility("default"), used))
 #endif
 
 namespace {

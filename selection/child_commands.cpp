@@ -21,8 +21,9 @@ void SendChildren(SelectionCommand& command, CommandLine& line, bool replaceSele
     for (ItemId child = command.items->firstChild(entry); child != 0;
          child = command.items->nextChild(SelectedItem(command.selection, index), child)) {
       if (KindBits(child) != command.referenceKind) continue;
+      WriteItemDigits(line, child);
       if (!replaceSelection && IsSelected(command.selection, child)) continue;
-      SendItemLine(line, child);
+      SendLine(line);
       if (!switchedToAdd) {
         switchedToAdd = true;
         SetLinePrefix(line, kAddPrefix);
@@ -66,8 +67,9 @@ int SelectSiblings(int /*version*/, ServiceLookup lookup, void* local, void* /*s
     const ItemId parent = command.items->parent(entry);
     for (ItemId sibling = command.items->firstChild(parent); sibling != 0;
          sibling = command.items->nextChild(parent, sibling)) {
-      if (KindBits(sibling) == command.referenceKind && !IsSelected(command.selection, sibling))
-        SendItemLine(line, sibling);
+      if (KindBits(sibling) != command.referenceKind) continue;
+      WriteItemDigits(line, sibling);
+      if (!IsSelected(command.selection, sibling)) SendLine(line);
     }
   }
   return kResultDone;
@@ -86,7 +88,8 @@ int SelectAncestors(int /*version*/, ServiceLookup lookup, void* local, void* /*
     // ancestors are of the reference kind again.
     for (ItemId ancestor = command.items->parent(entry); ancestor != 0 && KindBits(ancestor) == command.referenceKind;
          ancestor = command.items->parent(ancestor)) {
-      if (!IsSelected(command.selection, ancestor)) SendItemLine(line, ancestor);
+      WriteItemDigits(line, ancestor);
+      if (!IsSelected(command.selection, ancestor)) SendLine(line);
     }
   }
   return kResultDone;

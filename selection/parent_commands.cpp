@@ -42,14 +42,20 @@ int RunParentCommand(ServiceLookup lookup, void* local, bool replaceSelection) {
   // would drop them from the selection otherwise.
   const std::size_t kept = CollectParents(command, selectedCount, !replaceSelection, parents.get());
 
-  CommandLine line = StartCommandLine(local, kAddPrefix);
+  // Two lines in turn: each is written while the one before is sent, so the
+  // host never reads digits stored a moment earlier (see WriteItemDigits).
+  CommandLine lines[2] = {StartCommandLine(local, kAddPrefix), StartCommandLine(local, kAddPrefix)};
   std::size_t next = 0;
   if (replaceSelection && kept > 0) {
-    SendShortHexLine(line, kSelectPrefix, parents[next++]);
-    SetLinePrefix(line, kAddPrefix);
+    SendShortHexLine(lines[1], kSelectPrefix, parents[next++]);
+    SetLinePrefix(lines[1], kAddPrefix);
   }
   // A parent shared by several selected items goes out once for each of them.
-  for (; next < kept; ++next) SendItemLine(line, parents[next]);
+  if (next < kept) WriteItemDigits(lines[next % 2], parents[next]);
+  for (; next < kept; ++next) {
+    if (next + 1 < kept) WriteItemDigits(lines[(next + 1) % 2], parents[next + 1]);
+    SendLine(lines[next % 2]);
+  }
   return kResultDone;
 }
 

@@ -20,7 +20,17 @@ struct SelectionReader {
 
 SelectionReader StartSelectionReader(const InterfaceInfo* interfaceInfo);
 
-ItemId SelectedItem(SelectionReader& reader, std::size_t index);
+// Read once for every entry and for every child a child walk steps over, so
+// it is made here, inline, rather than across a call.
+inline ItemId SelectedItem(SelectionReader& reader, std::size_t index) {
+  const ItemId* list = reader.interfaceInfo->selectedItems;
+  if (list == nullptr) return 0;
+  while (reader.knownLength <= index) {
+    if (list[reader.knownLength] == 0) return 0;
+    ++reader.knownLength;
+  }
+  return list[index];
+}
 
 // Entries before the terminator, by one pass over the list.
 std::size_t CountSelected(SelectionReader& reader);
@@ -29,6 +39,8 @@ std::size_t CountSelected(SelectionReader& reader);
 // reader remembers; the next read checks it again from the start.
 void ForgetSelectionLength(SelectionReader& reader);
 
-bool IsSelected(const SelectionReader& reader, ItemId item);
+inline bool IsSelected(const SelectionReader& reader, ItemId item) {
+  return (reader.interfaceInfo->itemFlags(item) & kItemFlagSelected) != 0;
+}
 
 #endif  // QZ_SELECTION_SELECTION_READER_H

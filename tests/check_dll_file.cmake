@@ -23,6 +23,58 @@ endif()
 expect("${exports}" "^\\[ *0\\] _mod_descrip$" "the single named export")
 expect("${headers}" "Export Address Table -- Ordinal Base 1\n[ \t]+\\[ *0\\] \\+base\\[ *1\\] [0-9a-fA-F]+ Export RVA\n\n" "one address, at ordinal 1")
 
+# The export's address must be the descriptor itself. A link that loses the
+# symbol (link-time optimisation does not see the .def file) still writes the
+# name and an address, but one outside the module, and the host crashes on
+# load; so the address must fall inside a data section and hold the
+# descriptor's sync word, interface version and machine type.
+set(descriptor_size 40)
+string(REGEX MATCH "\nImageBase[ \t]+([0-9a-fA-F]+)\n" found "${headers}")
+if(NOT found)
+  message(FATAL_ERROR "no image base in the headers of ${MODULE}")
+endif()
+set(image_base "0x${CMAKE_MATCH_1}")
+string(REGEX MATCH "\\+base\\[ *1\\] ([0-9a-fA-F]+) Export RVA" found "${headers}")
+math(EXPR export_address "${image_base} + 0x${CMAKE_MATCH_1}" OUTPUT_FORMAT HEXADECIMAL)
+execute_process(COMMAND ${OBJDUMP} -h ${MODULE} OUTPUT_VARIABLE sections RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump could not list the sections of ${MODULE}")
+endif()
+# Each section is two lines: index, name, size, addresses, offset, alignment; then its flags.
+string(REGEX MATCHALL "[0-9]+ [^ \n]+ +[0-9a-fA-F]+ +[0-9a-fA-F]+ +[0-9a-fA-F]+ +[0-9a-fA-F]+ +2\\*\\*[0-9]+\n[^\n]+"
+       section_entries "${sections}")
+set(descriptor_section "")
+foreach(entry IN LISTS section_entries)
+  string(REGEX MATCH "^[0-9]+ ([^ ]+) +([0-9a-fA-F]+) +([0-9a-fA-F]+) [^\n]*\n([^\n]+)$" found "${entry}")
+  set(name "${CMAKE_MATCH_1}")
+  set(size "0x${CMAKE_MATCH_2}")
+  set(start "0x${CMAKE_MATCH_3}")
+  set(flags "${CMAKE_MATCH_4}")
+  if(NOT flags MATCHES "LOAD" OR NOT flags MATCHES "DATA" OR flags MATCHES "CODE")
+    continue()
+  endif()
+  math(EXPR offset "${export_address} - ${start}")
+  math(EXPR room "${size} - ${offset}")
+  if(offset GREATER_EQUAL 0 AND room GREATER_EQUAL descriptor_size)
+    set(descriptor_section "${name}")
+  endif()
+endforeach()
+if(descriptor_section STREQUAL "")
+  message(FATAL_ERROR "the export _mod_descrip points at ${export_address}, outside every data section of the module")
+endif()
+math(EXPR header_end "${export_address} + 12" OUTPUT_FORMAT HEXADECIMAL)
+execute_process(
+  COMMAND ${OBJDUMP} -s -j ${descriptor_section} --start-address=${export_address} --stop-address=${header_end}
+          ${MODULE}
+  OUTPUT_VARIABLE descriptor RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump could not read the descriptor at ${export_address}")
+endif()
+# Little-endian words: sync 0x04121994, version 3, machine 0x300.
+expect("${descriptor}" "\n [0-9a-fA-F]+ 94191204 03000000 00030000 "
+       "the descriptor's sync word, version and machine at the export's address (${descriptor_section})")
+message(STATUS "descriptor: ${export_address} in ${descriptor_section}")
+
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
 foreach(import IN LISTS imports)
   string(REPLACE "DLL Name: " "" dll "${import}")

@@ -2,7 +2,9 @@
 // and hierarchies far deeper than any machine stack.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
+#include <string>
 
 #include "tests/support/module_fixture.h"
 #include "tests/support/small_stack.h"
@@ -149,6 +151,56 @@ TEST(DescendantCommands, WalkSubtreesInEveryMode) {
         EXPECT_EQ(run.selectionAfter, c.after);
       }
     }
+  }
+}
+
+// ---- Many roots ----------------------------------------------------------------
+
+// Object_i 1000000(2i) > Part_i 1000000(2i+1), i < 300; Object_0 > Bone_0
+// 40000000 > Bone_1 40010000 > ... > Bone_5 40050000; Light_j 2000000j, j < 50.
+hostsim::Scene ManyRootsScene() {
+  hostsim::Scene scene;
+  for (int index = 0; index < 300; ++index) {
+    scene.AddObject("Part", scene.AddObject("Object"));
+  }
+  std::uint32_t bone = 0;
+  for (int index = 0; index < 6; ++index) bone = scene.AddBone(0x10000000, "Bone", bone);
+  for (int index = 0; index < 50; ++index) scene.AddLight("Light");
+  return scene;
+}
+
+std::string AddLine(std::uint32_t item) {
+  char line[32];
+  std::snprintf(line, sizeof line, "AddToSelection %08X", static_cast<unsigned>(item));
+  return line;
+}
+
+// Hundreds of roots, their ids differing in three bytes, selected out of order
+// and several times over: each is walked once, in ascending order of id.
+TEST(DescendantCommands, ManyRootsAreWalkedOnceEachInAscendingOrder) {
+  const hostsim::Scene scene = ManyRootsScene();
+  Ids selection;
+  for (std::uint32_t step = 0; step < 300; ++step) {
+    selection.push_back(0x10000001 + 2 * (step * 7 % 300));  // a part: its object is the root
+    if (step % 2 == 0) selection.push_back(0x10000000 + 2 * (step * 11 % 300));
+    if (step % 6 == 0) selection.push_back(0x20000000 + step / 6);
+    if (step % 60 == 1) selection.push_back(0x40000000 + ((step / 60 + 1) << 16));  // a bone under a bone
+  }
+  Lines expected = {"SelectItem 10000000", "AddToSelection 10000001"};
+  for (std::uint32_t object = 1; object < 300; ++object) {
+    expected.push_back(AddLine(0x10000000 + 2 * object));
+    expected.push_back(AddLine(0x10000001 + 2 * object));
+  }
+  for (std::uint32_t light = 0; light < 50; ++light) expected.push_back(AddLine(0x20000000 + light));
+  for (std::uint32_t bone = 1; bone < 6; ++bone) expected.push_back(AddLine(0x40000000 + (bone << 16)));
+  ASSERT_EQ(expected.size(), 655u);
+  EXPECT_EQ(expected[599], "AddToSelection 10000257");
+  EXPECT_EQ(expected[654], "AddToSelection 40050000");
+  for (const std::uint64_t highBits : qztest::kIdHighBitVariants) {
+    SCOPED_TRACE(qztest::RunLabel(UpdateMode::Deferred, highBits));
+    const qztest::CommandRun run = qztest::RunCommand(
+        *qztest::HostOn(scene, selection, UpdateMode::Deferred, qztest::WithIdHighBits(highBits)), "QZ_Sel_Hierarchy");
+    EXPECT_EQ(run.lines, expected);
   }
 }
 

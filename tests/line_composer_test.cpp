@@ -2,6 +2,7 @@
 // checked byte for byte against what the host parses.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -44,6 +45,30 @@ TEST(AppendItemHex, WritesEightUpperCaseDigitsOfTheLow32Bits) {
     EXPECT_STREQ(buffer, c.digits);
     EXPECT_EQ(buffer[9], '#') << "wrote past the terminator";
   }
+}
+
+// The digits are made by arithmetic on all eight at once, so every digit value
+// in every place is checked against printf, and a spread of ids beyond.
+TEST(AppendItemHex, AgreesWithPrintfInEveryPlace) {
+  std::vector<std::uint32_t> values;
+  for (std::uint32_t digit = 0; digit < 16; ++digit) {
+    for (int place = 0; place < 8; ++place) {
+      values.push_back(digit << (4 * place));
+      values.push_back(~(digit << (4 * place)));
+      values.push_back(0x9A9A9A9Au ^ (digit << (4 * place)));
+    }
+  }
+  std::uint32_t mixed = 0x2545F491u;
+  for (int count = 0; count < 100000; ++count) values.push_back(mixed = mixed * 1664525u + 1013904223u);
+  int wrong = 0;
+  for (const std::uint32_t value : values) {
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%08X", static_cast<unsigned>(value));
+    char buffer[9];
+    AppendItemHex(static_cast<ItemId>(0x7F00ull << 48) | value, buffer);
+    if (std::strcmp(buffer, expected) != 0 && ++wrong <= 5) ADD_FAILURE() << buffer << " for " << expected;
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(CommandLine, PrefixSwitchRewritesOnlyWhatFollows) {
