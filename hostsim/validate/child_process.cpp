@@ -112,6 +112,32 @@ class MessageReader {
   std::string buffer_;
 };
 
+// What the child sends, as it arrives. Each note (a run starting) gives the
+// child the whole time limit again: the limit is for one run, not a check.
+class ChildMessages {
+ public:
+  ChildMessages(const std::function<void(const std::string& note)>& onNote, double seconds)
+      : limit_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds))),
+        deadline_(std::chrono::steady_clock::now() + limit_) {
+    reader.onNote = onNote;
+  }
+  void Add(const char* data, std::size_t size) {
+    reader.Add(data, size);
+    if (reader.notes == notes_) return;
+    notes_ = reader.notes;
+    deadline_ = std::chrono::steady_clock::now() + limit_;
+  }
+  long long MillisecondsLeft() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now()).count();
+  }
+  MessageReader reader;
+
+ private:
+  std::chrono::steady_clock::duration limit_;
+  std::chrono::steady_clock::time_point deadline_;
+  std::size_t notes_ = 0;
+};
+
 ChildOutcome Classify(const MessageReader& reader, bool timedOut) {
   ChildOutcome outcome;
   outcome.note = reader.note;
@@ -417,12 +443,7 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork&, const Chil
   WriteFile(requestWrite, request.data(), static_cast<DWORD>(request.size()), &written, nullptr);
   CloseHandle(requestWrite);
 
-  MessageReader reader;
-  reader.onNote = onNote;
-  const auto limit =
-      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(limits.seconds));
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  std::size_t notes = 0;
+  ChildMessages messages(onNote, limits.seconds);
   bool timedOut = false;
   const auto drain = [&] {
     DWORD available = 0;
@@ -430,17 +451,13 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork&, const Chil
       char buffer[65536];
       DWORD read = 0;
       if (!ReadFile(resultRead, buffer, std::min<DWORD>(available, sizeof buffer), &read, nullptr) || read == 0) break;
-      reader.Add(buffer, read);
-    }
-    if (reader.notes != notes) {
-      notes = reader.notes;
-      deadline = std::chrono::steady_clock::now() + limit;
+      messages.Add(buffer, read);
     }
   };
   for (;;) {
     drain();
     if (WaitForSingleObject(process.hProcess, 5) == WAIT_OBJECT_0) break;
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (messages.MillisecondsLeft() <= 0) {
       TerminateProcess(process.hProcess, 1);
       WaitForSingleObject(process.hProcess, INFINITE);
       timedOut = true;
@@ -461,7 +478,7 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork&, const Chil
     CloseHandle(job);
   }
 
-  ChildOutcome outcome = Classify(reader, timedOut);
+  ChildOutcome outcome = Classify(messages.reader, timedOut);
   if (outcome.end == ChildEnd::Crashed && overJobLimit) outcome.end = ChildEnd::OutOfMemory;
   if (outcome.end == ChildEnd::Crashed && outcome.cause.empty() && (status & 0xF0000000u) == 0xC0000000u) {
     char text[16];
@@ -619,18 +636,10 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork& work, const
   }
   close(channel[1]);
 
-  MessageReader reader;
-  reader.onNote = onNote;
-  const auto limit =
-      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(limits.seconds));
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  std::size_t notes = 0;
-  const auto remaining = [&deadline] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-  };
+  ChildMessages messages(onNote, limits.seconds);
   bool timedOut = false;
   for (;;) {
-    const auto left = remaining();
+    const long long left = messages.MillisecondsLeft();
     if (left <= 0) {
       timedOut = true;
       break;
@@ -641,11 +650,7 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork& work, const
     char buffer[65536];
     const ssize_t size = read(channel[0], buffer, sizeof buffer);
     if (size > 0) {
-      reader.Add(buffer, static_cast<std::size_t>(size));
-      if (reader.notes != notes) {
-        notes = reader.notes;
-        deadline = std::chrono::steady_clock::now() + limit;
-      }
+      messages.Add(buffer, static_cast<std::size_t>(size));
     } else if (size == 0 || errno != EINTR) {
       break;
     }
@@ -658,11 +663,11 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork& work, const
     if (timedOut) kill(child, SIGKILL);
     const pid_t done = waitpid(child, &status, timedOut ? 0 : WNOHANG);
     if (done == child || (done < 0 && errno != EINTR)) break;
-    if (done == 0 && remaining() <= 0) timedOut = true;
+    if (done == 0 && messages.MillisecondsLeft() <= 0) timedOut = true;
     if (done == 0) usleep(1000);
   }
 
-  ChildOutcome outcome = Classify(reader, timedOut);
+  ChildOutcome outcome = Classify(messages.reader, timedOut);
   if (outcome.end == ChildEnd::Crashed && outcome.cause.empty() && WIFSIGNALED(status))
     outcome.cause = SignalName(WTERMSIG(status));
   if (!timedOut) {
