@@ -12,9 +12,9 @@
 
 #include "hostsim/cli/console.h"
 #include "hostsim/cli/text.h"
+#include "hostsim/cli/utf8.h"
 #include "hostsim/scene/text.h"
 #include "hostsim/scene/utf8_path.h"
-#include "hostsim/cli/utf8.h"
 
 namespace hostsim {
 
@@ -367,13 +367,10 @@ int DrawLegend(Drawing& drawing, int y, int width) {
 
 std::string XmlText(std::string_view bytes, std::size_t longest) { return Show(bytes, longest).xml; }
 
-std::string DrawRunSvg(const Scene& scene, const RunPicture& run) {
-  const std::vector<std::uint32_t>& before = run.marks.before;
-  const std::vector<std::uint32_t>& after = run.marks.after;
-  const auto placesBefore = PlacesInSelection(before);
-  const auto placesAfter = PlacesInSelection(after);
-  const std::optional<Kind> reference = ReferenceKind(scene, before);
+namespace {
 
+// The scene list in tree order, names cut to fit.
+std::vector<Row> OutlinerRows(const Scene& scene) {
   std::vector<Row> rows;
   rows.reserve(scene.size());
   WalkTree(scene, [&](const Item& item, int depth) {
@@ -381,9 +378,13 @@ std::string DrawRunSvg(const Scene& scene, const RunPicture& run) {
     if (depth > kDeepestIndent) row.deeper = Plain("+" + std::to_string(depth - kDeepestIndent) + " ");
     rows.push_back(std::move(row));
   });
+  return rows;
+}
 
+// Both panels are as wide as the widest row and its place badge need.
+Layout OutlinerLayout(const std::vector<Row>& rows, std::size_t longestSelection) {
   Layout layout;
-  layout.placeWidth = 8 + 6 * Digits(std::max<std::size_t>(1, std::max(before.size(), after.size())));
+  layout.placeWidth = 8 + 6 * Digits(std::max<std::size_t>(1, longestSelection));
   layout.kindX = 8 + layout.placeWidth + 6;
   layout.nameX = layout.kindX + kKindBadgeWidth + 6;
   int widestName = Plain("(the scene is empty)").Width();
@@ -394,28 +395,24 @@ std::string DrawRunSvg(const Scene& scene, const RunPicture& run) {
   layout.panelWidth = std::max(layout.nameX + widestName + 8, 200);
   layout.panelTop = 96;
   layout.panelHeight = std::max<int>(1, static_cast<int>(rows.size())) * kRowHeight + 2;
+  return layout;
+}
 
-  const Shown command = Show(run.command, kLongestLine);
-  const Shown selection = TitleSelection(scene, before);
+Shown Subtitle(const Scene& scene, const RunPicture& run, const std::optional<Kind>& reference) {
   Shown subtitle = Plain("nothing selected: no reference kind, nothing faded");
   if (reference)
     subtitle = Joined({Plain("reference kind: "), Plain(KindName(*reference)), Plain(", from entry 1 ("),
-                       ItemName(scene, before[0]), Plain("); other kinds are faded")});
+                       ItemName(scene, run.marks.before[0]), Plain("); other kinds are faded")});
   if (run.mode != UpdateMode::Deferred)
     subtitle = Joined({subtitle, Plain(" · " + std::string(UpdateModeName(run.mode)) + " updates")});
+  return subtitle;
+}
 
-  int widestLegend = 0;
-  for (const LegendEntry& entry : LegendEntries()) widestLegend = std::max(widestLegend, LegendEntryWidth(entry));
-  int width = 2 * kMargin + 2 * layout.panelWidth + kPanelGap;
-  width = std::max({width, 2 * kMargin + command.Width(12) + 12 + selection.Width(10), 2 * kMargin + subtitle.Width(7),
-                    2 * kMargin + widestLegend});
-
-  Drawing body;
-  body.Text(kMargin, 32,
-            command.xml + " <tspan font-weight=\"normal\"" + Fill(kMuted) + ">" + selection.xml + "</tspan>",
-            Size(18) + kBoldWeight + Fill(kInk));
-  body.Text(kMargin, 54, subtitle.xml, Fill(kMuted));
-
+// Before on the left, after on the right, each under its heading.
+void DrawOutliners(Drawing& body, const std::vector<Row>& rows, const RunPicture& run, const Layout& layout,
+                   const std::optional<Kind>& reference) {
+  const auto placesBefore = PlacesInSelection(run.marks.before);
+  const auto placesAfter = PlacesInSelection(run.marks.after);
   const int leftX = kMargin, rightX = kMargin + layout.panelWidth + kPanelGap;
   const auto header = [&](int x, const char* label, std::size_t count) {
     body.Text(x + 2, layout.panelTop - 10,
@@ -423,14 +420,17 @@ std::string DrawRunSvg(const Scene& scene, const RunPicture& run) {
                   (count == 0 ? std::string("nothing selected") : std::to_string(count) + " selected") + "</tspan>",
               Size(13) + kBoldWeight + Fill(kInk));
   };
-  header(leftX, "Before", before.size());
-  header(rightX, "After", after.size());
+  header(leftX, "Before", run.marks.before.size());
+  header(rightX, "After", run.marks.after.size());
   body.Text(leftX + layout.panelWidth + kPanelGap / 2, layout.panelTop - 10, "\xE2\x86\x92",
             Size(16) + kMiddle + Fill(kMuted));
   DrawPanel(body, rows, layout, leftX, placesBefore, nullptr, reference);
   DrawPanel(body, rows, layout, rightX, placesAfter, &placesBefore, reference);
+}
 
-  int y = layout.panelTop + layout.panelHeight + 30;
+// The lines sent, the result and the notes from `y` down; widens `width` for
+// a long note. Returns where the legend goes.
+int DrawOutcome(Drawing& body, const RunPicture& run, int y, int& width) {
   const std::size_t lineCount = run.result.lines.size();
   body.Text(kMargin, y,
             "sent " +
@@ -446,19 +446,48 @@ std::string DrawRunSvg(const Scene& scene, const RunPicture& run) {
     width = std::max(width, 2 * kMargin + note.text.Width(7));
     y += kNoteHeight;
   }
-  y += 10;
-  const int height = DrawLegend(body, y, width) + kMargin;
+  return y + 10;
+}
 
+std::string Framed(const Drawing& body, int width, int height, const std::string& title) {
   Drawing svg;
   svg.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
   svg.Raw("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + Decimal(width) + "\" height=\"" +
           Decimal(height) + "\" viewBox=\"0 0 " + Decimal(width) + " " + Decimal(height) +
           "\" font-family=\"sans-serif\" font-size=\"12\" xml:space=\"preserve\">\n");
-  svg.Raw("<title>" + command.xml + " " + selection.xml + "</title>\n");
+  svg.Raw("<title>" + title + "</title>\n");
   svg.Rect(0, 0, width, height, kPaper);
   svg.Raw(body.text());
   svg.Raw("</svg>\n");
   return svg.text();
+}
+
+}  // namespace
+
+std::string DrawRunSvg(const Scene& scene, const RunPicture& run) {
+  const std::vector<std::uint32_t>& before = run.marks.before;
+  const std::optional<Kind> reference = ReferenceKind(scene, before);
+  const std::vector<Row> rows = OutlinerRows(scene);
+  const Layout layout = OutlinerLayout(rows, std::max(before.size(), run.marks.after.size()));
+  const Shown command = Show(run.command, kLongestLine);
+  const Shown selection = TitleSelection(scene, before);
+  const Shown subtitle = Subtitle(scene, run, reference);
+
+  int widestLegend = 0;
+  for (const LegendEntry& entry : LegendEntries()) widestLegend = std::max(widestLegend, LegendEntryWidth(entry));
+  int width = 2 * kMargin + 2 * layout.panelWidth + kPanelGap;
+  width = std::max({width, 2 * kMargin + command.Width(12) + 12 + selection.Width(10), 2 * kMargin + subtitle.Width(7),
+                    2 * kMargin + widestLegend});
+
+  Drawing body;
+  body.Text(kMargin, 32,
+            command.xml + " <tspan font-weight=\"normal\"" + Fill(kMuted) + ">" + selection.xml + "</tspan>",
+            Size(18) + kBoldWeight + Fill(kInk));
+  body.Text(kMargin, 54, subtitle.xml, Fill(kMuted));
+  DrawOutliners(body, rows, run, layout, reference);
+  const int legendY = DrawOutcome(body, run, layout.panelTop + layout.panelHeight + 30, width);
+  const int height = DrawLegend(body, legendY, width) + kMargin;
+  return Framed(body, width, height, command.xml + " " + selection.xml);
 }
 
 void WriteRunSvg(const std::string& path, const Scene& scene, const RunPicture& run) {
