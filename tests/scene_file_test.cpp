@@ -424,6 +424,22 @@ TEST(SceneFileWrite, EveryFileNameReadsBackAsItWas) {
   }
 }
 
+// Rates whose shortest text has an exponent, which the reader refuses.
+TEST(SceneFileWrite, EveryFrameRateReadsBackAsItWas) {
+  for (const double rate : {30.0, 29.97, 10000000.0, 0.0000001, 1e300, 5e-324}) {
+    Scene scene;
+    hostsim::SceneTiming timing;
+    timing.framesPerSecond = rate;
+    scene.SetTiming(timing);
+    const std::string text = hostsim::WriteSceneText(scene, {}, nullptr);
+    const std::size_t at = text.find("FramesPerSecond ");
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string line = text.substr(at, text.find('\n', at) - at);
+    EXPECT_EQ(line.find_first_of("eE", 16), std::string::npos) << line;
+    EXPECT_EQ(ReadSceneText(text, "copy.lws").timing().framesPerSecond, rate) << text;
+  }
+}
+
 TEST(SceneFileWrite, NamesAFileCannotKeepAreReported) {
   Scene scene;
   hostsim::ItemSpec renamed;

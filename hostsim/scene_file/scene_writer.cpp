@@ -17,9 +17,11 @@ namespace {
 std::string FileId(std::uint32_t id) { return Hex(id, 8, HexCase::Lower); }
 
 // The shortest text that reads back as the same number: 30 for 30.000000.
+// Never an exponent, which the reader (like the host) does not take: the
+// largest double needs 309 digits, the smallest 1,074 after the point.
 std::string RateText(double value) {
-  char text[32];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  char text[1100];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
   return error == std::errc() ? std::string(text, end) : std::to_string(value);
 }
 
