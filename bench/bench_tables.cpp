@@ -256,10 +256,6 @@ std::string FamilyName(const BenchCase& c) {
 
 const char* VariantName(const BenchCase& c) { return c.search != nullptr ? c.search->label : PickName(c.pick); }
 
-std::uint64_t ItemsVisited(const hostsim::CallCounts& calls) {
-  return calls.itemInfo[0] + calls.itemInfo[1] + calls.itemInfo[2] + calls.itemInfo[3] + calls.itemInfo[4];
-}
-
 benchmark::internal::Benchmark* WithMinimum(benchmark::internal::Benchmark* benchmark) {
   return benchmark->ComputeStatistics(kMinimumStatistic, [](const std::vector<double>& values) {
     return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());

@@ -62,10 +62,6 @@ std::string FamilyName(const BenchCase& c);  // the same without the size
 // The selection, or for the by-name command the search.
 const char* VariantName(const BenchCase& c);
 
-// Steps the command took through the scene: calls of the item record's
-// navigation slots (first, next, first child, next child, parent).
-std::uint64_t ItemsVisited(const hostsim::CallCounts& calls);
-
 void SetItemCounters(benchmark::State& state, const BenchCase& c);
 
 // Adds the "min" statistic over repetitions: on a shared machine noise only

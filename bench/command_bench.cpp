@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "bench/bench_tables.h"
-#include "bench/call_trace.h"
+#include "hostsim/host/call_trace.h"
 #include "hostsim/host/host.h"
 #include "hostsim/host/module_library.h"
 #include "hostsim/scene/scene_shapes.h"
@@ -90,10 +90,10 @@ void PlanningRun(BenchCase& c) {
   host.ResetCalls();
   const auto start = std::chrono::steady_clock::now();
   hostsim::RunResult result;
-  c.plannedSeconds = qzbench::TimeActivation(host, ActivationOf(c), &result);
+  c.plannedSeconds = hostsim::TimeActivation(host, ActivationOf(c), &result);
   const double cycle = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   c.calls = host.calls();
-  c.visited = qzbench::ItemsVisited(c.calls);
+  c.visited = hostsim::ItemsVisited(c.calls);
   c.iterations = static_cast<std::int64_t>(kSecondsPerCase / (cycle > 1e-7 ? cycle : 1e-7));
   if (c.iterations < 1) c.iterations = 1;
   if (c.iterations > 200000) c.iterations = 200000;
@@ -108,22 +108,15 @@ void RunModule(benchmark::State& state, const BenchCase* c) {
   const ActivateFunc activate = ActivationOf(*c);
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
     Host& host = Prepare(*c);
-    state.SetIterationTime(qzbench::TimeActivation(host, activate));
+    state.SetIterationTime(hostsim::TimeActivation(host, activate));
   }
   qzbench::SetItemCounters(state, *c);
-}
-
-bool SameCalls(const hostsim::CallCounts& a, const hostsim::CallCounts& b) {
-  for (std::size_t slot = 0; slot < std::size(a.itemInfo); ++slot)
-    if (a.itemInfo[slot] != b.itemInfo[slot]) return false;
-  return a.itemFlags == b.itemFlags && a.objectInfo[0] == b.objectInfo[0] && a.objectInfo[1] == b.objectInfo[1] &&
-         a.messages == b.messages && a.evaluate == b.evaluate && a.lookups == b.lookups;
 }
 
 void RunReplay(benchmark::State& state, const BenchCase* c) {
   Host& host = Prepare(*c);
   host.ResetCalls();
-  qzbench::CallTrace trace = qzbench::RecordCalls(host, ActivationOf(*c), kMaxRecordedCalls);
+  hostsim::CallTrace trace = hostsim::RecordCalls(host, ActivationOf(*c), kMaxRecordedCalls);
   if (!trace.complete) {
     state.SkipWithError("too many calls to record");
     return;
@@ -132,21 +125,21 @@ void RunReplay(benchmark::State& state, const BenchCase* c) {
   // leaves the host in the same state; and recording must not have changed
   // what the module did.
   const hostsim::CallCounts recorded = host.calls();
-  if (!SameCalls(recorded, c->calls)) {
+  if (!hostsim::SameCalls(recorded, c->calls)) {
     state.SkipWithError("the recorded run made other calls than the planned one");
     return;
   }
   const std::vector<std::uint32_t> selected = host.selection();
   Prepare(*c);
   host.ResetCalls();
-  qzbench::ReplayCalls(host, trace);
-  if (!SameCalls(host.calls(), recorded) || host.selection() != selected) {
+  hostsim::ReplayCalls(host, trace);
+  if (!hostsim::SameCalls(host.calls(), recorded) || host.selection() != selected) {
     state.SkipWithError("the replay made other calls than the module");
     return;
   }
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
     Prepare(*c);
-    state.SetIterationTime(qzbench::ReplayCalls(host, trace));
+    state.SetIterationTime(hostsim::ReplayCalls(host, trace));
   }
   qzbench::SetItemCounters(state, *c);
 }

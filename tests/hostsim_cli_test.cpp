@@ -15,6 +15,7 @@
 
 #include "hostsim/cli/cli.h"
 #include "hostsim/cli/json_writer.h"
+#include "tests/support/json_value.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -31,7 +32,10 @@ struct CliCase {
 const CliCase kCases[] = {
     {{}, 2, "", "usage: hostsim SUBCOMMAND"},
     {{"--help"}, 0, "\n  validate  check a module file", ""},
-    {{"frobnicate"}, 2, "", "hostsim: unknown subcommand 'frobnicate' (valid: run, list, validate, tour, save)\n"},
+    {{"frobnicate"},
+     2,
+     "",
+     "hostsim: unknown subcommand 'frobnicate' (valid: run, list, validate, tour, save, time)\n"},
     {{"--version", "--module", "x.p"}, 2, "", "hostsim: --version takes no further arguments\n"},
     {{"run", "--help"}, 0, "usage: hostsim run COMMAND [options]", ""},
     {{"list", "--help"}, 0, "usage: hostsim list", ""},
@@ -282,7 +286,7 @@ const CliCase kCases[] = {
     {{"help", "rn"},
      2,
      "",
-     "hostsim help: unknown subcommand 'rn'; did you mean 'run'? (valid: run, list, validate, tour, save)\n"},
+     "hostsim help: unknown subcommand 'rn'; did you mean 'run'? (valid: run, list, validate, tour, save, time)\n"},
     {{"help", "run", "list"}, 2, "", "hostsim help: unexpected argument 'list' (hostsim help SUBCOMMAND)\n"},
 
     // "--" ends the options.
@@ -292,7 +296,10 @@ const CliCase kCases[] = {
 
     // Did you mean: subcommands, commands (a case-only slip too), options and
     // their values.
-    {{"rn"}, 2, "", "hostsim: unknown subcommand 'rn'; did you mean 'run'? (valid: run, list, validate, tour, save)\n"},
+    {{"rn"},
+     2,
+     "",
+     "hostsim: unknown subcommand 'rn'; did you mean 'run'? (valid: run, list, validate, tour, save, time)\n"},
     {{"Tour"}, 2, "", "hostsim: unknown subcommand 'Tour'; did you mean 'tour'? (valid: "},
     {{"run", "qz_sel_child", "--select", "Controls"},
      2,
@@ -390,6 +397,30 @@ const CliCase kCases[] = {
     // Where names repeat, the selection shows ids.
     {{"run", "QZ_Sel_Parent", "--select", "Eyes"}, 0, "\nselected after: Head (10000002)\n", ""},
     {{"run", "QZ_Sel_Parent", "--select", "40040001", "Eye.L"}, 0, "selected before: Head (40040001), Eye.L\n", ""},
+
+    // Timing: what a user may get wrong, and a run whose floor cannot be taken.
+    {{"time", "--help"}, 0, "usage: hostsim time COMMAND... [options]", ""},
+    {{"time"}, 2, "", "hostsim time: which command? (valid: QZ_Sel_Child,"},
+    {{"time", "QZ_Sel_Child", "QZ_Nope"}, 2, "", "hostsim time: unknown command 'QZ_Nope'"},
+    {{"time", "QZ_Sel_Child", "--repeat", "0"}, 2, "", "--repeat needs a whole number from 1 to 1000, not '0'"},
+    {{"time", "QZ_Sel_Child", "--items", "500"}, 2, "", "--items sizes a generated scene: give --shape too"},
+    {{"time", "QZ_Sel_Child", "--shape", "round"}, 2, "", "unknown shape 'round' (valid: wide, deep, balanced, mixed)"},
+    {{"time", "QZ_Sel_Child", "--shape", "wide", "--items", "20000000"}, 2, "", "from 1 to 10000000, not"},
+    {{"time", "QZ_Sel_Child", "--shape", "wide", "--random", "3"}, 2, "", "give --shape, --scene or --random, not two"},
+    {{"time", "QZ_Sel_Child", "--pick", "one", "--select", "Controls"}, 2, "", "give --select or --pick, not both"},
+    {{"time", "QZ_Sel_Child", "--pick", "half"}, 2, "", "unknown selection rule 'half' (valid: one, 1%, all, none)"},
+    {{"time", "QZ_Sel_Child", "--select", "Controls", "--repeat", "2"},
+     0,
+     " on demo_rig.lws (bundled), 1 item selected, deferred updates, 2 repetitions\n",
+     ""},
+    {{"time", "QZ_Sel_Child", "--shape", "DEEP", "--items", "3000", "--pick", "1%", "--repeat", "1"},
+     0,
+     " on deep scene of 3,000 items, 30 items selected, deferred updates, 1 repetition\n",
+     ""},
+    {{"time", "QZ_Sel_Child", "--module", "@broken_line", "--select", "Controls", "--repeat", "1"},
+     1,
+     "broke the host's rules: ",
+     ""},
 
     // Saving: the system's reason, and the scene's own frame range and rate.
     {{"save", "no_such_folder/x.lws"},
@@ -801,6 +832,40 @@ TEST(HostsimProgram, JsonNamesThatAreNotUtf8CarryTheirBytes) {
     EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
   }
   std::remove(scene.c_str());
+}
+
+// Every command is timed beside a floor that made the same calls (or the
+// program says why not); the counts are the run's own.
+TEST(HostsimProgram, TimeMeasuresEveryCommandBesideItsFloor) {
+  const ProcessResult all =
+      qztest::RunProgram(qztest::HostsimPath(), {"time", "all", "--shape", "mixed", "--items", "3000", "--pick", "1%",
+                                                 "--repeat", "3", "--json", "--pattern", "*_L_*", "--kind", "object"});
+  ASSERT_EQ(all.status, 0) << all.out << all.err;
+  const qztest::JsonValue report = qztest::ParseJson(all.out);
+  EXPECT_EQ(report["scene"].text, "mixed scene of 3,000 items");
+  EXPECT_EQ(report["selected"].number, 30);
+  EXPECT_EQ(report["repetitions"].number, 3);
+  ASSERT_EQ(report["commands"].items.size(), 11u);
+  for (const qztest::JsonValue& command : report["commands"].items) {
+    SCOPED_TRACE(command["command"].text);
+    EXPECT_TRUE(command["problem"].IsNull()) << command["problem"].text;
+    EXPECT_EQ(command["result"].number, 0);
+    EXPECT_GT(command["visited"].number, 0);
+    EXPECT_EQ(command["panelSeconds"].IsNull(), command["command"].text != "QZ_Sel_ByName");
+    for (const char* side : {"moduleSeconds", "floorSeconds"}) {
+      const qztest::JsonValue& spread = command[side];
+      EXPECT_LE(spread["min"].number, spread["median"].number) << side;
+      EXPECT_LE(spread["median"].number, spread["max"].number) << side;
+      EXPECT_GE(spread["min"].number, 0) << side;
+    }
+  }
+
+  const ProcessResult one = qztest::RunProgram(
+      qztest::HostsimPath(), {"time", "QZ_Sel_Child", "--select", "Controls", "--repeat", "1", "--json"});
+  ASSERT_EQ(one.status, 0) << one.err;
+  const qztest::JsonValue child = qztest::ParseJson(one.out)["commands"].items.at(0);
+  EXPECT_EQ(child["lines"].number, 5);  // as "hostsim run QZ_Sel_Child --select Controls" sends
+  EXPECT_EQ(child["visited"].number, 6);
 }
 
 TEST(HostsimProgram, ATourStepThatDoesNotReturnIsEndedAndNamed) {

@@ -5,6 +5,7 @@
 #include "hostsim/cli/cli_list.h"
 #include "hostsim/cli/cli_run.h"
 #include "hostsim/cli/cli_save.h"
+#include "hostsim/cli/cli_time.h"
 #include "hostsim/cli/cli_tour.h"
 #include "hostsim/cli/cli_validate.h"
 #include "hostsim/cli/options.h"
@@ -15,8 +16,8 @@ namespace hostsim {
 
 namespace {
 
-const Subcommand* const kSubcommands[] = {&kRunSubcommand, &kListSubcommand, &kValidateSubcommand, &kTourSubcommand,
-                                          &kSaveSubcommand};
+const Subcommand* const kSubcommands[] = {&kRunSubcommand,  &kListSubcommand, &kValidateSubcommand,
+                                          &kTourSubcommand, &kSaveSubcommand, &kTimeSubcommand};
 
 void PrintUsage(std::ostream& out) {
   out << "usage: hostsim SUBCOMMAND [options]   (hostsim help SUBCOMMAND for its options)\n\n"

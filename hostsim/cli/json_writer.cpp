@@ -1,5 +1,6 @@
 #include "hostsim/cli/json_writer.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "hostsim/cli/utf8.h"
@@ -100,6 +101,15 @@ void JsonWriter::String(std::string_view text) {
 void JsonWriter::Number(std::int64_t value) {
   BeforeValue();
   out_ += std::to_string(value);
+}
+
+void JsonWriter::Real(double value) {
+  // JSON has no infinities or NaN: a figure that is not one is absent.
+  if (!std::isfinite(value)) return Null();
+  BeforeValue();
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", value);
+  out_ += text;
 }
 
 void JsonWriter::Bool(bool value) {

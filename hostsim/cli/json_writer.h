@@ -21,6 +21,7 @@ class JsonWriter {
   JsonWriter& Key(std::string_view key);
   void String(std::string_view text);
   void Number(std::int64_t value);
+  void Real(double value);  // null when not finite
   void Bool(bool value);
   void Null();
   void Strings(const std::vector<std::string>& texts);

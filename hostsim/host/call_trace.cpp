@@ -1,24 +1,42 @@
-#include "bench/call_trace.h"
+#include "hostsim/host/call_trace.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <unordered_map>
 #include <utility>
 
-namespace qzbench {
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace hostsim {
 
 namespace {
 
 // ---- timing ------------------------------------------------------------------
 
 // The thread's own CPU time: on a shared machine a run that is preempted
-// would otherwise be charged for whatever ran in between.
+// would otherwise be charged for whatever ran in between. Windows counts
+// thread time in scheduler ticks, far too coarse for one activation, so
+// there the wall clock of the performance counter has to do.
 double ThreadSeconds() {
+#ifdef _WIN32
+  static const double tick = [] {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return 1.0 / static_cast<double>(frequency.QuadPart);
+  }();
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * tick;
+#else
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+#endif
 }
 
 // What reading the clock twice costs by itself (a system call in most
@@ -291,16 +309,27 @@ int ReplayActivation(int /*version*/, ServiceLookup lookup, void* local, void* /
 
 }  // namespace
 
-double TimeActivation(hostsim::Host& host, ActivateFunc activate, hostsim::RunResult* result) {
+std::uint64_t ItemsVisited(const CallCounts& calls) {
+  return calls.itemInfo[0] + calls.itemInfo[1] + calls.itemInfo[2] + calls.itemInfo[3] + calls.itemInfo[4];
+}
+
+bool SameCalls(const CallCounts& a, const CallCounts& b) {
+  for (std::size_t slot = 0; slot < std::size(a.itemInfo); ++slot)
+    if (a.itemInfo[slot] != b.itemInfo[slot]) return false;
+  return a.itemFlags == b.itemFlags && a.objectInfo[0] == b.objectInfo[0] && a.objectInfo[1] == b.objectInfo[1] &&
+         a.messages == b.messages && a.evaluate == b.evaluate && a.lookups == b.lookups;
+}
+
+double TimeActivation(Host& host, ActivateFunc activate, RunResult* result) {
   ClockOverhead();  // measured once, before any run
   g_timedTarget = activate;
   g_elapsedSeconds = 0;
-  hostsim::RunResult run = host.Run(TimedActivation);
+  RunResult run = host.Run(TimedActivation);
   if (result != nullptr) *result = std::move(run);
   return g_elapsedSeconds;
 }
 
-CallTrace RecordCalls(hostsim::Host& host, ActivateFunc activate, std::size_t maxCalls) {
+CallTrace RecordCalls(Host& host, ActivateFunc activate, std::size_t maxCalls) {
   CallTrace trace;
   g_recorder = Recorder();
   g_recorder.target = activate;
@@ -313,11 +342,11 @@ CallTrace RecordCalls(hostsim::Host& host, ActivateFunc activate, std::size_t ma
   return trace;
 }
 
-double ReplayCalls(hostsim::Host& host, CallTrace& trace) {
+double ReplayCalls(Host& host, CallTrace& trace) {
   g_replay = &trace;
   const double seconds = TimeActivation(host, ReplayActivation);
   g_replay = nullptr;
   return seconds;
 }
 
-}  // namespace qzbench
+}  // namespace hostsim

@@ -7,8 +7,8 @@
 // processor would run the replay's calls side by side, fetching a large
 // scene's records all at once, and the floor would sit lower than any walk
 // could reach; chaining every call to the one before would set it too high.
-#ifndef QZ_BENCH_CALL_TRACE_H
-#define QZ_BENCH_CALL_TRACE_H
+#ifndef QZ_HOSTSIM_HOST_CALL_TRACE_H
+#define QZ_HOSTSIM_HOST_CALL_TRACE_H
 
 #include <array>
 #include <cstddef>
@@ -18,7 +18,7 @@
 #include "host/host_records.h"
 #include "hostsim/host/host.h"
 
-namespace qzbench {
+namespace hostsim {
 
 enum class HostSlot : std::uint8_t {
   Lookup,
@@ -60,16 +60,25 @@ struct CallTrace {
 // Runs the command once, recording every call into the host's records. Only
 // for the deferred mode: the recorder hands the module a copy of the
 // interface record, which stays right only while the list does not move.
-CallTrace RecordCalls(hostsim::Host& host, ActivateFunc activate, std::size_t maxCalls);
+CallTrace RecordCalls(Host& host, ActivateFunc activate, std::size_t maxCalls);
 
 // Runs an activation that makes exactly the recorded calls, with the recorded
 // arguments and lines, and returns the CPU seconds spent inside it.
-double ReplayCalls(hostsim::Host& host, CallTrace& trace);
+double ReplayCalls(Host& host, CallTrace& trace);
 
-// Runs the command and returns the CPU seconds spent inside its activation
-// only, leaving out the host's work before and after it.
-double TimeActivation(hostsim::Host& host, ActivateFunc activate, hostsim::RunResult* result = nullptr);
+// Runs the command and returns the seconds spent inside its activation only,
+// leaving out the host's work before and after it: the thread's CPU time
+// where the system keeps it finely (Linux), else the performance counter
+// (Windows, whose thread times tick in tens of milliseconds).
+double TimeActivation(Host& host, ActivateFunc activate, RunResult* result = nullptr);
 
-}  // namespace qzbench
+// Steps the command took through the scene: calls of the item record's
+// navigation slots (first, next, first child, next child, parent).
+std::uint64_t ItemsVisited(const CallCounts& calls);
 
-#endif  // QZ_BENCH_CALL_TRACE_H
+// Whether two runs made the same number of calls into every slot.
+bool SameCalls(const CallCounts& a, const CallCounts& b);
+
+}  // namespace hostsim
+
+#endif  // QZ_HOSTSIM_HOST_CALL_TRACE_H

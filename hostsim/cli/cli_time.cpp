@@ -1,0 +1,385 @@
+#include "hostsim/cli/cli_time.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hostsim/cli/json_writer.h"
+#include "hostsim/cli/loading.h"
+#include "hostsim/cli/run_step.h"
+#include "hostsim/cli/text.h"
+#include "hostsim/cli/watchdog.h"
+#include "hostsim/host/call_trace.h"
+#include "hostsim/scene/scene_shapes.h"
+#include "hostsim/scene/text.h"
+
+namespace hostsim {
+
+namespace {
+
+const OptionSpec kShapeOption{"--shape", "SHAPE", false,
+                              "a generated scene instead: wide, deep, balanced or mixed, of --items items"};
+const OptionSpec kItemsOption{"--items", "N", false, "the generated scene's size (default: 100000)"};
+const OptionSpec kPickOption{"--pick", "WHICH", false,
+                             "the selection by rule: one (the middle item in scene order), 1% (every hundredth), all "
+                             "or none (default: all, unless --select names items)"};
+const OptionSpec kRepeatOption{"--repeat", "N", false, "time each command N times, each beside its floor (default: 7)"};
+
+const std::vector<OptionSpec> kTimeOptions = {
+    kModuleOption, kSceneOption,   kContentOption, kRandomOption, kShapeOption,  kItemsOption, kSelectOption,
+    kPickOption,   kPatternOption, kKindOption,    kKeysOption,   kRepeatOption, kJsonOption,  kTimeoutOption};
+
+constexpr char kTimeAbout[] = R"(Times commands of the module on a scene: the time spent inside each activation, and
+its floor, the same host calls (every lookup, item query, message and line, with the
+same arguments) replayed by an activation without the module's logic. What the module
+takes beyond the floor is its own cost. Lines are applied after each activation, as a
+deferred host does, and that work is not timed.
+
+Each repetition times the command and then its floor, back to back; the figures are
+the median with the quickest and slowest repetition. A command that opens a panel
+has its panel timed on an empty scene and taken off first, since the replay cannot
+stand in for a panel that calls back into the module.
+)";
+
+constexpr char kTimeAfterOptions[] = R"(
+COMMAND is one or more of the module's commands, or all of them with 'all'.
+The clock is the thread's CPU time on Linux and the performance counter on Windows.
+Time on a quiet machine: on a busy one, both figures grow and the overhead wanders.
+
+Exit status: 0 done, 1 a command broke the host's rules or its calls could not be
+replayed, 2 the request could not be carried out.
+)";
+
+HelpText TimeHelp() { return {"time COMMAND... [options]", kTimeAbout, kTimeOptions, kTimeAfterOptions}; }
+
+// Beyond this the trace alone would take gigabytes.
+constexpr std::size_t kMaxRecordedCalls = 20000000;
+constexpr std::uint64_t kMaxItems = 10000000;
+constexpr std::uint64_t kDefaultItems = 100000;
+constexpr std::uint64_t kMaxRepeat = 1000;
+constexpr std::uint64_t kDefaultRepeat = 7;
+constexpr char kAllCommands[] = "all";
+
+struct Spread {
+  double min = 0, median = 0, max = 0;
+};
+
+Spread SpreadOf(std::vector<double> values) {
+  Spread spread;
+  if (values.empty()) return spread;
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  spread.min = values.front();
+  spread.max = values.back();
+  spread.median = values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+  return spread;
+}
+
+struct Timing {
+  std::string command;
+  int result = 0;
+  CallCounts calls;
+  std::vector<double> module;    // seconds a repetition, the panel's time taken off
+  std::vector<double> floor;     // seconds a repetition
+  std::vector<double> overhead;  // module / floor - 1, a repetition; NaN where the floor took no measurable time
+  bool panel = false;
+  double panelSeconds = 0;  // median, on an empty scene
+  std::string problem;      // why there are no figures
+};
+
+struct TimeRequest {
+  std::vector<std::string> commands;
+  std::vector<std::uint32_t> before;
+  PanelUser user;
+  std::size_t repeat = kDefaultRepeat;
+  std::string sceneLabel;
+  std::string selectionLabel;
+};
+
+std::uint64_t ParseCount(const Options& options, std::string_view name, std::uint64_t fallback, std::uint64_t most) {
+  if (!options.Has(name)) return fallback;
+  const std::string text = options.Value(name);
+  const std::optional<std::uint64_t> value = ParseUnsigned(text);
+  if (!value || *value == 0 || *value > most)
+    throw CliError(std::string(name) + " needs a whole number from 1 to " + std::to_string(most) + ", not '" + text +
+                   "'");
+  return *value;
+}
+
+std::string Grouped(std::uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+LoadedScene LoadTimeScene(const Options& options) {
+  if (!options.Has("--shape")) {
+    if (options.Has("--items")) throw CliError("--items sizes a generated scene: give --shape too");
+    return LoadRunScene(options);
+  }
+  if (options.Has("--scene") || options.Has("--random")) throw CliError("give --shape, --scene or --random, not two");
+  std::vector<std::string> names;
+  for (const Shape shape : kShapes) names.emplace_back(ShapeName(shape));
+  const std::string name = ChooseIgnoringCase("shape", options.Value("--shape"), names);
+  const Shape shape = kShapes[std::find(names.begin(), names.end(), name) - names.begin()];
+  const std::uint64_t items = ParseCount(options, "--items", kDefaultItems, kMaxItems);
+  return {MakeScene(shape, items), name + " scene of " + Grouped(items) + " items"};
+}
+
+std::vector<std::string> RequestedCommands(const ModuleLibrary& module, const Options& options) {
+  if (options.positional.size() == 1 && EqualsIgnoringCase(options.positional[0], kAllCommands))
+    return CommandNames(module);
+  return options.positional;
+}
+
+TimeRequest PrepareTime(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options) {
+  TimeRequest request;
+  request.commands = RequestedCommands(module, options);
+  // Each command is checked as a run line would check it, the panel's user
+  // and the selection with the first.
+  Options single = options;
+  for (const std::string& command : request.commands.empty() ? std::vector<std::string>{""} : request.commands) {
+    single.positional = command.empty() ? std::vector<std::string>{} : std::vector<std::string>{command};
+    const RunRequest run = Prepare(module, loaded, single);
+    request.before = run.before;
+    request.user = run.user;
+  }
+  if (options.Has("--pick")) {
+    if (options.Has("--select")) throw CliError("give --select or --pick, not both");
+    std::vector<std::string> picks;
+    for (const Pick pick : {Pick::One, Pick::OnePercent, Pick::All, Pick::None}) picks.emplace_back(PickName(pick));
+    const std::string pick = ChooseIgnoringCase("selection rule", options.Value("--pick"), picks);
+    request.before =
+        PickSelection(loaded.scene, static_cast<Pick>(std::find(picks.begin(), picks.end(), pick) - picks.begin()));
+  } else if (!options.Has("--select")) {
+    request.before = PickSelection(loaded.scene, Pick::All);
+  }
+  request.selectionLabel =
+      Grouped(request.before.size()) + (request.before.size() == 1 ? " item" : " items") + " selected";
+  request.repeat = ParseCount(options, "--repeat", kDefaultRepeat, kMaxRepeat);
+  request.sceneLabel = loaded.label;
+  return request;
+}
+
+// The host as each repetition finds it: the same selection, the same user.
+void Reset(Host& host, const TimeRequest& request) {
+  host.Select(request.before);
+  host.panels().user() = request.user;
+}
+
+// One timed activation, watched: a command that does not return is ended.
+double Timed(Host& host, ActivateFunc activate, StepListener& steps, const std::string& step,
+             RunResult* result = nullptr) {
+  steps.Starting(step);
+  const double seconds = TimeActivation(host, activate, result);
+  steps.Finished();
+  return seconds;
+}
+
+// The panel's own part of a command's time: the same user on a scene with
+// nothing in it, so the search behind the panel has nothing to visit.
+double PanelSeconds(ActivateFunc activate, const TimeRequest& request, StepListener& steps, const std::string& step) {
+  Host empty;
+  empty.SetRecordLines(false);
+  empty.panels().SetKeepPanels(false);
+  std::vector<double> samples;
+  for (std::size_t repetition = 0; repetition < request.repeat; ++repetition) {
+    empty.panels().user() = request.user;
+    samples.push_back(Timed(empty, activate, steps, step + " (its panel, on an empty scene)"));
+  }
+  return SpreadOf(samples).median;
+}
+
+// Records the command's calls and checks that their replay is a faithful
+// floor: the recording changed nothing, and the replay makes the very calls
+// and leaves the very selection the command did. Empty when it is.
+std::string RecordFloor(Host& host, ActivateFunc activate, const TimeRequest& request, const CallCounts& planned,
+                        CallTrace& trace) {
+  Reset(host, request);
+  host.ResetCalls();
+  trace = RecordCalls(host, activate, kMaxRecordedCalls);
+  if (!trace.complete)
+    return "more than " + Grouped(kMaxRecordedCalls) + " host calls, too many to record: time a smaller scene";
+  if (!SameCalls(host.calls(), planned)) return "recording its calls changed what it did";
+  const std::vector<std::uint32_t> selected = host.selection();
+  Reset(host, request);
+  host.ResetCalls();
+  ReplayCalls(host, trace);
+  if (!SameCalls(host.calls(), planned) || host.selection() != selected)
+    return "the replay of its calls made other calls or left another selection";
+  return "";
+}
+
+Timing Measure(Host& host, const ModuleLibrary& module, const std::string& command, const TimeRequest& request,
+               StepListener& steps) {
+  Timing timing;
+  timing.command = command;
+  const ActivateFunc activate = module.Find(command)->activate;
+  const std::string step = "hostsim time: " + command + " on " + request.sceneLabel;
+
+  Reset(host, request);
+  host.ResetCalls();
+  const int panelsBefore = host.panels().createCalls();
+  RunResult planned;
+  Timed(host, activate, steps, step, &planned);
+  timing.result = planned.code;
+  timing.calls = host.calls();
+  timing.panel = host.panels().createCalls() != panelsBefore;
+  if (!planned.protocolErrors.empty()) {
+    timing.problem = "broke the host's rules: " + planned.protocolErrors.front();
+    return timing;
+  }
+  CallTrace trace;
+  timing.problem = RecordFloor(host, activate, request, timing.calls, trace);
+  if (!timing.problem.empty()) return timing;
+  if (timing.panel) timing.panelSeconds = PanelSeconds(activate, request, steps, step);
+
+  for (std::size_t repetition = 0; repetition < request.repeat; ++repetition) {
+    Reset(host, request);
+    const double moduleSeconds = std::max(Timed(host, activate, steps, step) - timing.panelSeconds, 0.0);
+    Reset(host, request);
+    steps.Starting(step + " (its floor)");
+    const double floorSeconds = ReplayCalls(host, trace);
+    steps.Finished();
+    timing.module.push_back(moduleSeconds);
+    timing.floor.push_back(floorSeconds);
+    // Where the panel took about all of it, what is left is no measurement.
+    timing.overhead.push_back(floorSeconds > 0 && moduleSeconds > 0 ? moduleSeconds / floorSeconds - 1
+                                                                    : std::numeric_limits<double>::quiet_NaN());
+  }
+  return timing;
+}
+
+// ---- what it prints ----------------------------------------------------------
+
+std::string Seconds(double seconds, double unit) {
+  char text[32];
+  std::snprintf(text, sizeof text, unit >= 1e-3 ? "%.2f" : "%.1f", seconds / (unit >= 1e-3 ? 1e-3 : 1e-6));
+  return text;
+}
+
+std::string TimeColumn(const std::vector<double>& samples) {
+  const Spread spread = SpreadOf(samples);
+  const double unit = spread.median;
+  return Seconds(spread.median, unit) + (unit >= 1e-3 ? " ms" : " us") + " [" + Seconds(spread.min, unit) + ", " +
+         Seconds(spread.max, unit) + "]";
+}
+
+std::string Percent(double ratio) {
+  if (std::isnan(ratio)) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.1f%%", ratio * 100);
+  return text;
+}
+
+std::vector<double> Measured(const std::vector<double>& values) {
+  std::vector<double> kept;
+  for (const double value : values)
+    if (!std::isnan(value)) kept.push_back(value);
+  return kept;
+}
+
+std::string OverheadColumn(const std::vector<double>& overhead) {
+  const std::vector<double> kept = Measured(overhead);
+  if (kept.empty()) return "-";
+  const Spread spread = SpreadOf(kept);
+  return Percent(spread.median) + " [" + Percent(spread.min) + ", " + Percent(spread.max) + "]";
+}
+
+void PrintTimingsText(const std::vector<Timing>& timings, const TimeRequest& request, const ModuleLibrary& module,
+                      std::ostream& out) {
+  out << module.path() << " on " << request.sceneLabel << ", " << request.selectionLabel << ", deferred updates, "
+      << request.repeat << (request.repeat == 1 ? " repetition" : " repetitions") << "\n";
+  out << "median [quickest, slowest]\n";
+  out << PadRight("command", 18) << PadLeft("visited", 12) << PadLeft("calls", 12) << "  " << PadRight("module", 26)
+      << PadRight("floor", 26) << "overhead\n";
+  for (const Timing& timing : timings) {
+    out << PadRight(timing.command, 18) << PadLeft(Grouped(ItemsVisited(timing.calls)), 12)
+        << PadLeft(Grouped(timing.calls.Total()), 12) << "  ";
+    if (!timing.problem.empty()) {
+      out << timing.problem << "\n";
+      continue;
+    }
+    out << PadRight(TimeColumn(timing.module), 26) << PadRight(TimeColumn(timing.floor), 26)
+        << OverheadColumn(timing.overhead) << "\n";
+  }
+  for (const Timing& timing : timings) {
+    if (timing.panel && timing.problem.empty())
+      out << timing.command << ": its panel, " << TimeColumn({timing.panelSeconds})
+          << " on an empty scene, is taken off its time\n";
+  }
+}
+
+void SpreadJson(JsonWriter& json, const char* key, const std::vector<double>& values) {
+  const std::vector<double> kept = Measured(values);
+  json.Key(key);
+  if (kept.empty()) return json.Null();
+  const Spread spread = SpreadOf(kept);
+  json.BeginObject();
+  json.Key("median").Real(spread.median);
+  json.Key("min").Real(spread.min);
+  json.Key("max").Real(spread.max);
+  json.EndObject();
+}
+
+void PrintTimingsJson(const std::vector<Timing>& timings, const TimeRequest& request, const ModuleLibrary& module,
+                      std::ostream& out) {
+  JsonWriter json;
+  json.BeginObject();
+  json.Key("module").String(module.path());
+  json.Key("scene").String(request.sceneLabel);
+  json.Key("selected").Number(static_cast<std::int64_t>(request.before.size()));
+  json.Key("repetitions").Number(static_cast<std::int64_t>(request.repeat));
+  json.Key("commands").BeginArray();
+  for (const Timing& timing : timings) {
+    json.BeginObject();
+    json.Key("command").String(timing.command);
+    json.Key("result").Number(timing.result);
+    json.Key("visited").Number(static_cast<std::int64_t>(ItemsVisited(timing.calls)));
+    json.Key("calls").Number(static_cast<std::int64_t>(timing.calls.Total()));
+    json.Key("lines").Number(static_cast<std::int64_t>(timing.calls.evaluate));
+    if (!timing.problem.empty()) json.Key("problem").String(timing.problem);
+    json.Key("panelSeconds");
+    timing.panel ? json.Real(timing.panelSeconds) : json.Null();
+    SpreadJson(json, "moduleSeconds", timing.module);
+    SpreadJson(json, "floorSeconds", timing.floor);
+    SpreadJson(json, "overhead", timing.overhead);
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+  out << json.text() << "\n";
+}
+
+int Time(const Options& options, Console& console) {
+  const double timeout = ParseSeconds(options, "--timeout", kDefaultTimeoutSeconds);
+  const std::unique_ptr<ModuleLibrary> module = LoadModule(options);
+  LoadedScene loaded = LoadTimeScene(options);
+  const TimeRequest request = PrepareTime(*module, loaded, options);
+  Host host(std::move(loaded.scene));
+  // Neither is the module's cost: keeping every line, and keeping every panel.
+  host.SetRecordLines(false);
+  host.panels().SetKeepPanels(false);
+  Watchdog watchdog(console.err, timeout, console.validationSteps);
+  std::vector<Timing> timings;
+  for (const std::string& command : request.commands)
+    timings.push_back(Measure(host, *module, command, request, watchdog));
+  if (options.Has("--json"))
+    PrintTimingsJson(timings, request, *module, console.out);
+  else
+    PrintTimingsText(timings, request, *module, console.out);
+  const bool measured =
+      std::all_of(timings.begin(), timings.end(), [](const Timing& timing) { return timing.problem.empty(); });
+  return measured ? kExitDone : kExitFailed;
+}
+
+}  // namespace
+
+const Subcommand kTimeSubcommand = {"time", "time commands of the module against a replay of their host calls",
+                                    TimeHelp, std::numeric_limits<std::size_t>::max(), Time};
+
+}  // namespace hostsim
