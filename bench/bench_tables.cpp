@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace qzbench {
 
@@ -21,7 +22,11 @@ const std::vector<BenchSearch> kBenchSearches = {
     {"bones", "Arm_?_00?", '4'},
     {"dotted", "Body_0*.Arm_*", '1'},
 };
-const BenchSearch kDismissedSearch = {"dismissed", "", '1', true};
+const std::vector<BenchSearch> kBenchSearchStarts = {
+    {"objects-start", "*_L_*", '1', true},
+    {"bones-start", "Arm_?_00?", '4', true},
+    {"dotted-start", "Body_0*.Arm_*", '1', true},
+};
 
 namespace {
 
@@ -59,11 +64,12 @@ double NanosecondsPerItem(double seconds, const BenchCase& c) {
 }
 
 // The command's start on the same scene: its time with nothing selected, or
-// for the by-name command with its panel dismissed. 0 where not measured (the
+// for a search its panel's on an empty scene. 0 where not measured (the
 // scene-wide commands visit a thousand items at the least).
 double StartSeconds(const Cases& cases, const Results& results, const BenchCase& c) {
   for (const auto& other : cases) {
     if (!other->start || other->command != c.command || other->shape != c.shape || other->size != c.size) continue;
+    if (c.search != nullptr && std::strcmp(other->search->pattern, c.search->pattern) != 0) continue;
     const double seconds = Seconds(results, *other, "module");
     return seconds > 0 ? seconds : 0;
   }

@@ -49,6 +49,7 @@ struct Stage {
   std::size_t size = 0;
   std::unique_ptr<Host> host;
   std::vector<std::uint32_t> selections[4];  // by Pick
+  std::unique_ptr<Host> empty;               // where a search's panel is timed alone
 };
 Stage g_stage;
 
@@ -72,15 +73,25 @@ const std::vector<std::uint32_t>& SelectionFor(Pick pick) { return g_stage.selec
 
 ActivateFunc ActivationOf(const BenchCase& c) { return Module().Find(c.command->name)->activate; }
 
-Host& Prepare(const BenchCase& c) {
-  Host& host = StageFor(c.shape, c.size);
-  host.SetUpdateMode(c.mode);
-  host.Select(SelectionFor(c.pick));
-  if (c.search != nullptr && c.search->dismissed) {
-    host.panels().user() = hostsim::PanelUser().Dismisses();
-  } else if (c.search != nullptr) {
-    host.panels().user() = hostsim::PanelUser().Types(c.search->pattern).Presses(c.search->kindKey).Confirms();
+// A search's start runs on a scene with nothing in it, the rest on the stage.
+Host& HostFor(const BenchCase& c) {
+  Host& stage = StageFor(c.shape, c.size);
+  if (c.search == nullptr || !c.search->start) {
+    stage.Select(SelectionFor(c.pick));
+    return stage;
   }
+  if (g_stage.empty == nullptr) {
+    g_stage.empty = std::make_unique<Host>();
+    g_stage.empty->panels().SetKeepPanels(false);
+  }
+  return *g_stage.empty;
+}
+
+Host& Prepare(const BenchCase& c) {
+  Host& host = HostFor(c);
+  host.SetUpdateMode(c.mode);
+  if (c.search != nullptr)
+    host.panels().user() = hostsim::PanelUser().Types(c.search->pattern).Presses(c.search->kindKey).Confirms();
   return host;
 }
 
@@ -153,7 +164,7 @@ std::vector<Variant> VariantsOf(const CommandTraits& command) {
   std::vector<Variant> variants;
   if (command.searches) {
     for (const qzbench::BenchSearch& search : qzbench::kBenchSearches) variants.push_back({Pick::One, &search});
-    variants.push_back({Pick::One, &qzbench::kDismissedSearch});
+    for (const qzbench::BenchSearch& start : qzbench::kBenchSearchStarts) variants.push_back({Pick::One, &start});
   } else if (!command.readsSelection) {
     variants.push_back({Pick::One, nullptr});
   } else {
@@ -273,7 +284,7 @@ void PlanScene(Shape shape, std::size_t size, const std::regex& selected, Budget
       if (mode == UpdateMode::Live && !command.liveDiffers) continue;
       for (const Variant& variant : VariantsOf(command)) {
         // The start does not depend on when lines are applied.
-        const bool start = variant.pick == Pick::None || (variant.search != nullptr && variant.search->dismissed);
+        const bool start = variant.pick == Pick::None || (variant.search != nullptr && variant.search->start);
         if (start && mode != UpdateMode::Deferred) continue;
         auto c = std::make_unique<BenchCase>();
         c->command = &command;
