@@ -32,6 +32,8 @@ struct CliCase {
 const CliCase kCases[] = {
     {{}, 2, "", "usage: hostsim SUBCOMMAND"},
     {{"--help"}, 0, "\n  validate  check a module file", ""},
+    {{"help", "--help"}, 0, "usage: hostsim SUBCOMMAND", ""},
+    {{"help", "time"}, 0, "usage: hostsim time COMMAND... [options]", ""},
     {{"frobnicate"},
      2,
      "",

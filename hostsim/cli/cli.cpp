@@ -52,7 +52,8 @@ const Subcommand& FindSubcommand(const std::string& name) {
 }
 
 int Dispatch(const std::string& name, const std::vector<std::string>& arguments, Console& console) {
-  if (name == "--help" || name == "-h" || (name == "help" && arguments.empty())) {
+  const bool helpOnHelp = name == "help" && (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h");
+  if (name == "--help" || name == "-h" || helpOnHelp) {
     PrintUsage(console.out);
     return kExitDone;
   }
