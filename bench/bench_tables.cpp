@@ -301,6 +301,11 @@ void SetItemCounters(benchmark::State& state, const BenchCase& c) {
       benchmark::Counter(visited, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+void CollectingReporter::Keep(const std::string& name, double seconds) {
+  const auto found = results_.find(name);
+  if (found == results_.end() || seconds < found->second) results_[name] = seconds;
+}
+
 void CollectingReporter::ReportRuns(const std::vector<Run>& runs) {
   for (const Run& run : runs) {
     // Single runs, or with repetitions the "min" statistic, which survives
@@ -309,8 +314,14 @@ void CollectingReporter::ReportRuns(const std::vector<Run>& runs) {
     if (!usable || run.error_occurred || run.iterations == 0) continue;
     // With repetitions the quickest counts: on a shared machine noise only ever adds time.
     const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
-    const auto found = results_.find(run.run_name.function_name);
-    if (found == results_.end() || seconds < found->second) results_[run.run_name.function_name] = seconds;
+    Keep(run.run_name.function_name, seconds);
+    // The floor timed beside the module in the same iterations, filed as the case's replay.
+    const auto floor = run.counters.find(kFloorCounter);
+    const std::string moduleSuffix = "/module";
+    const std::string& name = run.run_name.function_name;
+    if (floor != run.counters.end() && name.size() > moduleSuffix.size() &&
+        name.compare(name.size() - moduleSuffix.size(), moduleSuffix.size(), moduleSuffix) == 0)
+      Keep(name.substr(0, name.size() - moduleSuffix.size()) + "/replay", floor->second.value);
   }
   ConsoleReporter::ReportRuns(runs);
 }

@@ -71,6 +71,9 @@ void SetItemCounters(benchmark::State& state, const BenchCase& c);
 constexpr const char kMinimumStatistic[] = "min";
 benchmark::internal::Benchmark* WithMinimum(benchmark::internal::Benchmark* benchmark);
 
+// The counter a case's module run keeps its floor's seconds per iteration in.
+constexpr const char kFloorCounter[] = "floor";
+
 // Benchmark name -> seconds per iteration, of the runs that completed (the
 // quickest repetition when there are several).
 using Results = std::map<std::string, double>;
@@ -81,6 +84,8 @@ class CollectingReporter : public benchmark::ConsoleReporter {
   const Results& results() const { return results_; }
 
  private:
+  void Keep(const std::string& name, double seconds);  // the quickest of the name's repetitions
+
   Results results_;
 };
 
