@@ -30,6 +30,20 @@ scene_wide=(QZ_Sel_AllNulls QZ_Sel_AllObjects)
 # The bench's three searches: label, pattern, kind.
 searches=("objects|*_L_*|object" "bones|Arm_?_00?|bone" "dotted|Body_0*.Arm_*|object")
 
+# The walks that grow with the square of the scene on these shapes: the
+# sibling walk's k x m where one parent holds them all, and every item's
+# climb or descent along a chain of a thousand. At a million items they run
+# for minutes, past any timeout, as they do past the bench's budget.
+over_budget() {
+  local walk="$1" shape="$2" pick="$3" size="$4"
+  [ "$size" -gt 100000 ] || return 1
+  case "$walk/$shape/$pick" in
+    QZ_Sel_Sibling/wide/1% | QZ_Sel_Sibling/wide/all | QZ_Sel_Sibling/mixed/1% | QZ_Sel_Sibling/mixed/all) return 0 ;;
+    QZ_Sel_Throwback/deep/all | QZ_Sel_Descendant/deep/all | QZ_Sel_Hierarchy/deep/all) return 0 ;;
+  esac
+  return 1
+}
+
 # One build's hostsim, its arguments, into one JSON file.
 time_into() {
   local build="$1" file="$2"
@@ -48,7 +62,11 @@ for size in "${sizes[@]}"; do
     for build in so dll; do
       echo "bench-builds: $build, $shape, $size items"
       for pick in one 1% all; do
-        time_into "$build" "$build-$size-$shape-$pick" "${walks[@]}" --shape "$shape" --items "$size" --pick "$pick"
+        commands=()
+        for walk in "${walks[@]}"; do
+          over_budget "$walk" "$shape" "$pick" "$size" || commands+=("$walk")
+        done
+        time_into "$build" "$build-$size-$shape-$pick" "${commands[@]}" --shape "$shape" --items "$size" --pick "$pick"
       done
       time_into "$build" "$build-$size-$shape-scene" "${scene_wide[@]}" --shape "$shape" --items "$size" --pick none
       for search in "${searches[@]}"; do

@@ -89,6 +89,7 @@ struct Timing {
   bool panel = false;
   double panelSeconds = 0;  // median, on an empty scene
   std::string problem;      // why there are no figures
+  std::string noFloor;      // why there is no floor beside the module's figures
 };
 
 struct TimeRequest {
@@ -202,8 +203,7 @@ std::string RecordFloor(Host& host, ActivateFunc activate, const TimeRequest& re
   Reset(host, request);
   host.ResetCalls();
   trace = RecordCalls(host, activate, kMaxRecordedCalls);
-  if (!trace.complete)
-    return "more than " + Grouped(kMaxRecordedCalls) + " host calls, too many to record: time a smaller scene";
+  if (!trace.complete) return "more than " + Grouped(kMaxRecordedCalls) + " host calls, too many to record";
   if (!SameCalls(host.calls(), planned)) return "recording its calls changed what it did";
   const std::vector<std::uint32_t> selected = host.selection();
   Reset(host, request);
@@ -234,18 +234,26 @@ Timing Measure(Host& host, const ModuleLibrary& module, const std::string& comma
     return timing;
   }
   CallTrace trace;
-  timing.problem = RecordFloor(host, activate, request, timing.calls, trace);
-  if (!timing.problem.empty()) return timing;
+  const std::string floorProblem = RecordFloor(host, activate, request, timing.calls, trace);
+  // A walk too long to record is still timed, alone; a replay that differs
+  // from the command is no floor at all.
+  if (!floorProblem.empty() && trace.complete) {
+    timing.problem = floorProblem;
+    return timing;
+  }
+  timing.noFloor = floorProblem;
+  if (!floorProblem.empty()) trace = CallTrace();
   if (timing.panel) timing.panelSeconds = PanelSeconds(activate, request, steps, step);
 
   for (std::size_t repetition = 0; repetition < request.repeat; ++repetition) {
     Reset(host, request);
     const double moduleSeconds = std::max(Timed(host, activate, steps, step) - timing.panelSeconds, 0.0);
+    timing.module.push_back(moduleSeconds);
+    if (!timing.noFloor.empty()) continue;
     Reset(host, request);
     steps.Starting(step + " (its floor)");
     const double floorSeconds = ReplayCalls(host, trace);
     steps.Finished();
-    timing.module.push_back(moduleSeconds);
     timing.floor.push_back(floorSeconds);
     // Where the panel took about all of it, what is left is no measurement.
     timing.overhead.push_back(floorSeconds > 0 && moduleSeconds > 0 ? moduleSeconds / floorSeconds - 1
@@ -263,6 +271,7 @@ std::string Seconds(double seconds, double unit) {
 }
 
 std::string TimeColumn(const std::vector<double>& samples) {
+  if (samples.empty()) return "-";
   const Spread spread = SpreadOf(samples);
   const double unit = spread.median;
   return Seconds(spread.median, unit) + (unit >= 1e-3 ? " ms" : " us") + " [" + Seconds(spread.min, unit) + ", " +
@@ -308,6 +317,7 @@ void PrintTimingsText(const std::vector<Timing>& timings, const TimeRequest& req
         << OverheadColumn(timing.overhead) << "\n";
   }
   for (const Timing& timing : timings) {
+    if (!timing.noFloor.empty()) out << timing.command << ": no floor: " << timing.noFloor << "\n";
     if (timing.panel && timing.problem.empty())
       out << timing.command << ": its panel, " << TimeColumn({timing.panelSeconds})
           << " on an empty scene, is taken off its time\n";
@@ -343,6 +353,7 @@ void PrintTimingsJson(const std::vector<Timing>& timings, const TimeRequest& req
     json.Key("calls").Number(static_cast<std::int64_t>(timing.calls.Total()));
     json.Key("lines").Number(static_cast<std::int64_t>(timing.calls.evaluate));
     if (!timing.problem.empty()) json.Key("problem").String(timing.problem);
+    if (!timing.noFloor.empty()) json.Key("noFloor").String(timing.noFloor);
     json.Key("panelSeconds");
     timing.panel ? json.Real(timing.panelSeconds) : json.Null();
     SpreadJson(json, "moduleSeconds", timing.module);
