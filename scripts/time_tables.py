@@ -45,8 +45,11 @@ def points(value):
 
 
 def spread_points(case):
+    """The middle 80 % of the repetitions' overheads, in points: a command of a
+    few microseconds runs thousands of times, and the slowest of those is a
+    preempted one, not the command."""
     o = overhead(case)
-    return None if o is None else (o["max"] - o["min"]) * 100
+    return None if o is None else (o["p90"] - o["p10"]) * 100
 
 
 def median_or_none(values):
@@ -150,8 +153,8 @@ def main():
     cases = load(folder)
     sizes = sorted({key[1] for key in cases})
     print(f"Each case: {repetitions} repetitions of the command and its floor, back to back; overhead = module time ÷ "
-          "floor time − 1 per repetition, the median of those; spread = the slowest minus the quickest repetition's "
-          "overhead.\n")
+          "floor time − 1 per repetition, the median of those; spread = the 90th minus the 10th percentile of the "
+          "repetitions' overheads.\n")
     for size in sizes:
         print(f"### {size_label(size)} items\n")
         print(command_table(cases, size))

@@ -73,6 +73,7 @@ constexpr char kAllCommands[] = "all";
 
 struct Spread {
   double min = 0, median = 0, max = 0;
+  double p10 = 0, p90 = 0;  // the middle 80 % of the runs, clear of a rare preempted one
 };
 
 Spread SpreadOf(std::vector<double> values) {
@@ -83,6 +84,8 @@ Spread SpreadOf(std::vector<double> values) {
   spread.min = values.front();
   spread.max = values.back();
   spread.median = values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+  spread.p10 = values[(values.size() - 1) / 10];
+  spread.p90 = values[(values.size() - 1) * 9 / 10];
   return spread;
 }
 
@@ -345,6 +348,8 @@ void SpreadJson(JsonWriter& json, const char* key, const std::vector<double>& va
   json.Key("median").Real(spread.median);
   json.Key("min").Real(spread.min);
   json.Key("max").Real(spread.max);
+  json.Key("p10").Real(spread.p10);
+  json.Key("p90").Real(spread.p90);
   json.EndObject();
 }
 
