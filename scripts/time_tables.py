@@ -152,7 +152,8 @@ def main():
     folder, repetitions = sys.argv[1], sys.argv[2]
     cases = load(folder)
     sizes = sorted({key[1] for key in cases})
-    print(f"Each case: {repetitions} repetitions of the command and its floor, back to back; overhead = module time ÷ "
+    print(f"Each case: at least {repetitions} repetitions of the command and its floor, back to back (a command of a "
+          "few microseconds until its runs add up to 0.1 s); overhead = module time ÷ "
           "floor time − 1 per repetition, the median of those; spread = the 90th minus the 10th percentile of the "
           "repetitions' overheads.\n")
     for size in sizes:
