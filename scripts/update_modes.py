@@ -168,7 +168,7 @@ def table(cases, title):
     print("|---|--:|--:|--:|--:|---|")
     for row, group in rows.items():
         if group:
-            print(f"| {row} | {len(group)} | {count_differing(group)} | {count_differing(group, 'live')} | "
+            print(f"| `{row}` | {len(group)} | {count_differing(group)} | {count_differing(group, 'live')} | "
                   f"{count_differing(group, 'snapshot')} | {typical(group)} |")
 
 
@@ -181,7 +181,7 @@ def selection_table(cases, title, selections):
         for selection in selections:
             group = [case for case in cases if case[0] == row and case[2] == selection]
             cells.append(f"{count_differing(group)}/{len(group)}")
-        print(f"| {row} | " + " | ".join(cells) + " |")
+        print(f"| `{row}` | " + " | ".join(cells) + " |")
 
 
 def scene_table(cases):
@@ -193,7 +193,7 @@ def scene_table(cases):
         if selection == "all" and any(diffs.values()):
             after = "/".join(str(sizes[m][0]) for m in MODES)
             lines = "/".join(str(sizes[m][1]) for m in MODES)
-            print(f"| {source} | {row} | {after} | {lines} | {diffs['live'] or '-'} | {diffs['snapshot'] or '-'} |")
+            print(f"| {source} | `{row}` | {after} | {lines} | {diffs['live'] or '-'} | {diffs['snapshot'] or '-'} |")
 
 
 def default_scenes():
