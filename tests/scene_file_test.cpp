@@ -214,8 +214,9 @@ TEST(SceneFileReal, EveryCollectedSceneSurvivesWritingAndReadingBack) {
 
 // Every line boundary and 60 byte offsets spread through the file: a cut is
 // refused with its line, or it fell among the settings after the first of
-// those that end a scene, and reads as the whole file does. Where the whole
-// file is refused (the items-only excerpt), every cut is.
+// those that end a scene, where nothing tells it from a whole file, and reads
+// as the whole file does. Where the whole file is refused (the items-only
+// excerpt), every cut is.
 TEST(SceneFileCut, EveryCutIsRefusedOrReadsWhole) {
   SKIP_WITHOUT_SHARED_SCENES();
   std::vector<std::pair<std::string, std::string>> files = {{"demo_rig.lws", std::string(hostsim::DemoSceneText())}};
@@ -244,6 +245,7 @@ TEST(SceneFileCut, EveryCutIsRefusedOrReadsWhole) {
     }
     // Most of a host's file comes before the settings that end it.
     EXPECT_GT(refused, cuts.size() / 2) << name;
+    EXPECT_EQ(refused == cuts.size(), name == kExcerpt) << name;
   }
 }
 
