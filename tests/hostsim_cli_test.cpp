@@ -481,11 +481,23 @@ TEST(HostsimProgram, AnswersEveryRequestWithOutputAndExitStatus) {
 }
 
 TEST(HostsimProgram, AMalformedSceneFileIsRejectedWithItsLine) {
-  const std::string path =
-      qztest::WriteTemporaryFile("bad.lws", "LWSC\n5\nAddNullObject 10000000 Rig\nParentItem 10000009\n");
+  const std::string path = qztest::WriteTemporaryFile(
+      "bad.lws", "LWSC\n5\nAddNullObject 10000000 Rig\nParentItem 10000009\nCurrentObject 0\n");
   const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"list", "--scene", path});
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.err, "hostsim list: " + path + ":4: the parent 10000009 of 'Rig' (10000000) is never declared\n");
+  EXPECT_EQ(result.out, "");
+  std::remove(path.c_str());
+}
+
+TEST(HostsimProgram, ASceneFileCutShortIsRefusedAtItsEnd) {
+  const std::string path =
+      qztest::WriteTemporaryFile("cut.lws", "LWSC\n5\nAddNullObject 10000000 Rig\n\nAddLight 20000000\nLightName Ke");
+  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"list", "--scene", path});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, "hostsim list: " + path +
+                            ":6: the file ends before the render and view settings that follow the cameras in a whole "
+                            "scene (file cut short?)\n");
   EXPECT_EQ(result.out, "");
   std::remove(path.c_str());
 }
@@ -804,13 +816,13 @@ TEST(HostsimProgram, SaveKeepsTheFrameRangeAndRate) {
   const std::string source =
       qztest::WriteTemporaryFile("timed.lws",
                                  "\xEF\xBB\xBFLWSC\n3\n\nFirstFrame -10\nLastFrame 250\nFramesPerSecond 29.970000\n\n"
-                                 "AddNullObject Rig\n");
+                                 "AddNullObject Rig\nCurrentObject 0\n");
   const std::string saved = qztest::WriteTemporaryFile("saved.lws", "");
   const ProcessResult save = qztest::RunProgram(qztest::HostsimPath(), {"save", saved, "--scene", source});
   EXPECT_EQ(save.status, 0) << save.err;
   EXPECT_EQ(qztest::ReadFile(saved),
             "LWSC\n5\n\nFirstFrame -10\nLastFrame 250\nFramesPerSecond 29.97\n\nAddNullObject 10000000 Rig\n\n"
-            "AmbientColor 1 1 1\nAmbientIntensity 0.05\n");
+            "AmbientColor 1 1 1\nAmbientIntensity 0.05\n\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n");
   std::remove(source.c_str());
   std::remove(saved.c_str());
 }
@@ -821,7 +833,7 @@ TEST(HostsimProgram, JsonNamesThatAreNotUtf8CarryTheirBytes) {
   const std::string scene = qztest::WriteTemporaryFile(
       "bytes.lws",
       "LWSC\n5\n\nAddNullObject 10000000 Caf\xE9\nAddNullObject 10000001 Caf\xC3\xA9\n"
-      "AddNullObject 10000002 S\xED\xA0\x80\n\nLoadObjectLayer 1 10000003 Objects/\xFF.lwo\n");
+      "AddNullObject 10000002 S\xED\xA0\x80\n\nLoadObjectLayer 1 10000003 Objects/\xFF.lwo\nCurrentObject 0\n");
   const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"list", "--json", "--scene", scene});
   EXPECT_EQ(result.status, 0) << result.err;
   for (const std::string expected : {

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "hostsim/scene/examples.h"
 #include "hostsim/scene_file/layer_naming.h"
 #include "hostsim/scene_file/windows_path.h"
+#include "tests/support/process.h"
 #include "tests/support/scene_outline.h"
 
 namespace {
@@ -26,6 +28,19 @@ std::string Bytes(const char (&text)[N]) {
 }
 
 std::string Real(const std::string& name) { return qztest::SharedScenesDirectory() + "/" + name; }
+
+// What a whole scene ends with, after its cameras.
+const std::string kEnd = "CurrentObject 0\n";
+
+// The items-only excerpt keeps no settings, so it reads as cut short
+// (SceneFileCut.EveryCutIsRefusedOrReadsWhole); its items are read with the
+// line that ends a scene added.
+constexpr char kExcerpt[] = "derived/ISS complete_2011.items-only.lws";
+
+Scene ReadReal(const std::string& name, const hostsim::SceneFileOptions& options = {}) {
+  if (name != kExcerpt) return hostsim::ReadSceneFile(Real(name), options);
+  return ReadSceneText(qztest::ReadFile(Real(name)) + "\n" + kEnd, Real(name), options);
+}
 
 #define SKIP_WITHOUT_SHARED_SCENES()                                                                 \
   if (qztest::SharedScenesDirectory().empty())                                                       \
@@ -70,7 +85,7 @@ TEST(SceneFileReal, EveryCollectedSceneLoadsWithItsItemCountsAndDepth) {
   SKIP_WITHOUT_SHARED_SCENES();
   for (const RealSceneCounts& expected : kRealScenes) {
     SCOPED_TRACE(expected.file);
-    const Scene scene = hostsim::ReadSceneFile(Real(expected.file));
+    const Scene scene = ReadReal(expected.file);
     EXPECT_EQ(CountLoaded(scene, true), expected.loaded);
     EXPECT_EQ(CountLoaded(scene, false), expected.nulls);
     EXPECT_EQ(scene.CountOfKind(Kind::Bone), 0u);
@@ -111,7 +126,7 @@ TEST(SceneFileReal, QuickDrawReadsTheSameFromVersionTwoAndThree) {
 
 TEST(SceneFileReal, IssKeepsItsIdsLayersForwardParentsAndRepeatedNames) {
   SKIP_WITHOUT_SHARED_SCENES();
-  const Scene scene = hostsim::ReadSceneFile(Real("derived/ISS complete_2011.items-only.lws"));
+  const Scene scene = ReadReal(kExcerpt);
   EXPECT_FALSE(scene.Contains(0x1000003Eu));
   EXPECT_EQ(scene.Get(0x1000003Du).name, "jem_layers:Layer5");
   EXPECT_EQ(scene.Get(0x1000002Au).name, "armA:Layer1");
@@ -172,7 +187,7 @@ TEST(SceneFileReal, AnotherContentDirectoryMovesRelativePathsOnly) {
   SKIP_WITHOUT_SHARED_SCENES();
   hostsim::SceneFileOptions options;
   options.contentDirectory = "D:/Projects/Station/";
-  const Scene iss = hostsim::ReadSceneFile(Real("derived/ISS complete_2011.items-only.lws"), options);
+  const Scene iss = ReadReal(kExcerpt, options);
   EXPECT_EQ(iss.Get(0x10000004u).fileName, "D:\\Projects\\Station\\Objects\\Modules\\lab\\lab-ext.lwo");
   const Scene boxi = hostsim::ReadSceneFile(Real("boxi3.lws"), options);
   EXPECT_EQ(boxi.Get(0x10000000u).fileName, "E:\\LightWave\\boxi.lwo");
@@ -182,7 +197,7 @@ TEST(SceneFileReal, EveryCollectedSceneSurvivesWritingAndReadingBack) {
   SKIP_WITHOUT_SHARED_SCENES();
   for (const RealSceneCounts& real : kRealScenes) {
     SCOPED_TRACE(real.file);
-    const Scene original = hostsim::ReadSceneFile(Real(real.file));
+    const Scene original = ReadReal(real.file);
     std::vector<std::string> warnings;
     const Scene copy = ReadSceneText(hostsim::WriteSceneText(original, {}, &warnings), "copy.lws");
     EXPECT_TRUE(warnings.empty()) << warnings.front();
@@ -192,6 +207,45 @@ TEST(SceneFileReal, EveryCollectedSceneSurvivesWritingAndReadingBack) {
         EXPECT_EQ(copy.Get(item.id).fileName, item.fileName);
       }
     }
+  }
+}
+
+// ---- files cut short -----------------------------------------------------
+
+// Every line boundary and 60 byte offsets spread through the file: a cut is
+// refused with its line, or it fell among the settings after the first of
+// those that end a scene, where nothing tells it from a whole file, and reads
+// as the whole file does. Where the whole file is refused (the items-only
+// excerpt), every cut is.
+TEST(SceneFileCut, EveryCutIsRefusedOrReadsWhole) {
+  SKIP_WITHOUT_SHARED_SCENES();
+  std::vector<std::pair<std::string, std::string>> files = {{"demo_rig.lws", std::string(hostsim::DemoSceneText())}};
+  for (const RealSceneCounts& real : kRealScenes) files.emplace_back(real.file, qztest::ReadFile(Real(real.file)));
+  for (const auto& [name, text] : files) {
+    std::string whole;
+    try {
+      whole = Outline(ReadSceneText(text, name));
+    } catch (const SceneFileError& error) {
+      EXPECT_EQ(name, kExcerpt) << error.what();
+    }
+    std::vector<std::size_t> cuts;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+      if (text[at] == '\n') cuts.push_back(at + 1);
+    }
+    for (std::size_t step = 1; step <= 60; ++step) cuts.push_back(text.size() * step / 61);
+    std::size_t refused = 0;
+    for (const std::size_t cut : cuts) {
+      try {
+        const std::string outline = Outline(ReadSceneText(std::string_view(text).substr(0, cut), name));
+        if (outline != whole) ADD_FAILURE() << name << " cut at byte " << cut << " reads as a smaller scene";
+      } catch (const SceneFileError& error) {
+        ++refused;
+        if (error.line <= 0) ADD_FAILURE() << name << " cut at byte " << cut << ": " << error.what();
+      }
+    }
+    // Most of a host's file comes before the settings that end it.
+    EXPECT_GT(refused, cuts.size() / 2) << name;
+    EXPECT_EQ(refused == cuts.size(), name == kExcerpt) << name;
   }
 }
 
@@ -233,7 +287,7 @@ const GoodScene kGoodScenes[] = {
      "10000000 null A\n  30000000 camera Camera\n20000000 light Light\n"},
     {"brace and plug-in blocks hide lines that look like items",
      "LWSC\n5\nPlugin MasterHandler 1 Thing\nAddNullObject 10000009 Fake\n{ Braces\n}\nEndPlugin\n"
-     "AddNullObject 10000000 Real\n{ Envelope\n  { Nested\nAddNullObject 10000008 Hidden\n  }\n"
+     "AddNullObject 10000000 Real\n{ Block\n  { Nested\nAddNullObject 10000008 Hidden\n  }\n"
      "ParentItem 10000005\n}\nAnimationSaver AVI(.avi)\n 3\nEndPlugin\nParentItem 10000001\n"
      "AddNullObject 10000001 Up\n",
      "10000001 null Up\n  10000000 null Real\n"},
@@ -243,15 +297,29 @@ const GoodScene kGoodScenes[] = {
      "10000000 object arm:Layer1\n10000001 object ARM:Layer2\n10000002 object box\n10000003 object box\n"
      "10000004 object .hidden\n"},
     {"empty names and trailing data the reader does not need",
-     "LWSC\n4\nAddNullObject 10000000\nAddNullObject 10000001  two spaces\nParentItem 10000000 extra\n",
+     "LWSC\n4\nAddNullObject 10000000 \nAddNullObject 10000001  two spaces\nParentItem 10000000 extra\n",
      "10000000 null \n  10000001 null  two spaces\n"},
+    {"whole motions of each form; lines the host writes that are one edit from none of the item lines",
+     "LWSC\n3\nLoadObjectLayer 1 a.lwo\nObjectMotion\nNumChannels 2\nChannel 0\n{ Envelope\n  1\n  Key 0 0 0 0 0 0 0 "
+     "0 0\n  Behaviors 1 1\n}\nChannel 1\n{ Envelope\n  0\n  Behaviors 1 1\n}\nAddBone\nGoalObject 1\n"
+     "BoneActive 1\nShowObject 5 7\n",
+     "10000000 object a\n  40000000 bone Bone\n"},
+    {"version 1 motion rows: two a key",
+     "LWSC\n1\nLoadObject a.lwo\nObjectMotion (unnamed)\n  9\n  1\n  0 0 0 0 0 0 1 1 "
+     "1\n  0 0 0 0 0\nEndBehavior 1\nAddLight\nLightMotion (unnamed)\n  9\n  0\nEndBehavior 1\n",
+     "10000000 object a\n20000000 light Light\n"},
+    {"version 2 motion rows: a count and its keys per channel",
+     "LWSC\n2\nAddNullObject N\nObjectMotion (unnamed)\n  2\n  2\n  0 0 2 0 0 0\n  1 9 2 0 0 0\n  1\n  0 0 2 0 0 "
+     "0\nPre/PostBehavior 1 1\n",
+     "10000000 null N\n"},
 };
 
+// Each text holds the items; the line that ends a whole scene is added.
 TEST(SceneFileRead, HandMadeScenesGiveTheirHierarchy) {
   for (const GoodScene& scene : kGoodScenes) {
     SCOPED_TRACE(scene.what);
     try {
-      EXPECT_EQ(Outline(ReadSceneText(scene.text, "hand.lws")), scene.outline);
+      EXPECT_EQ(Outline(ReadSceneText(scene.text + kEnd, "hand.lws")), scene.outline);
     } catch (const SceneFileError& error) {
       ADD_FAILURE() << error.what();
     }
@@ -259,7 +327,7 @@ TEST(SceneFileRead, HandMadeScenesGiveTheirHierarchy) {
 }
 
 TEST(SceneFileRead, LoadedObjectsGetGeometryAndNullsNone) {
-  const Scene scene = ReadSceneText("LWSC\n3\nLoadObjectLayer 1 a.lwo\nAddNullObject b\n", "x.lws");
+  const Scene scene = ReadSceneText("LWSC\n3\nLoadObjectLayer 1 a.lwo\nAddNullObject b\n" + kEnd, "x.lws");
   EXPECT_GT(scene.Get(0x10000000u).pointCount, 0);
   EXPECT_EQ(scene.Get(0x10000001u).pointCount, 0);
   EXPECT_EQ(scene.Get(0x10000001u).fileName, "");
@@ -278,17 +346,18 @@ const BadScene kBadScenes[] = {
     {"no version", "LWSC\n", 2, "format version is missing"},
     {"unknown version", "LWSC\n6\n", 2, "unknown scene format version '6' (known: 1 to 5)"},
     {"version not a number", "LWSC\nfive\n", 2, "unknown scene format version 'five'"},
-    {"parent never declared", "LWSC\n5\nAddNullObject 10000000 A\nParentItem 10000001\n", 4,
+    {"parent never declared", "LWSC\n5\nAddNullObject 10000000 A\nParentItem 10000001\n" + kEnd, 4,
      "the parent 10000001 of 'A' (10000000) is never declared"},
-    {"object position past the end", "LWSC\n2\nAddNullObject A\nParentObject 3\n", 4, "is object 3"},
-    {"bone position past the end", "LWSC\n1\nLoadObject a.lwo\nAddBone\nParentObject 2\n", 5, "is bone 2"},
+    {"object position past the end", "LWSC\n2\nAddNullObject A\nParentObject 3\n" + kEnd, 4, "is object 3"},
+    {"bone position past the end", "LWSC\n1\nLoadObject a.lwo\nAddBone\nParentObject 2\n" + kEnd, 5, "is bone 2"},
     {"cycle of two",
-     "LWSC\n5\nAddNullObject 10000000 A\nParentItem 10000001\nAddNullObject 10000001 B\nParentItem 10000000\n", 4,
-     "cycle: 'A' (10000000) in 'B' (10000001) in 'A' (10000000)"},
-    {"item its own parent", "LWSC\n3\nAddNullObject A\nParentItem 10000000\n", 4, "cycle"},
+     "LWSC\n5\nAddNullObject 10000000 A\nParentItem 10000001\nAddNullObject 10000001 B\nParentItem 10000000\n" + kEnd,
+     4, "cycle: 'A' (10000000) in 'B' (10000001) in 'A' (10000000)"},
+    {"item its own parent", "LWSC\n3\nAddNullObject A\nParentItem 10000000\n" + kEnd, 4, "cycle"},
     {"object under its own bone",
      "LWSC\n5\nLoadObjectLayer 1 10000000 a.lwo\nParentItem 40000000\nAddBone 40000000\n"
-     "ParentItem 10000001\nAddNullObject 10000001 N\n",
+     "ParentItem 10000001\nAddNullObject 10000001 N\n" +
+         kEnd,
      4, "cycle: 'a' (10000000) in 'Bone' (40000000) of 'a' (10000000)"},
     {"declaration cut short", "LWSC\n5\nLoadObjectLayer 1 1000\n", 3, "expected an 8-digit hex item id, found '1000'"},
     {"path missing", "LWSC\n3\nLoadObjectLayer 1\n", 3, "file name is missing"},
@@ -308,8 +377,35 @@ const BadScene kBadScenes[] = {
     {"text after a bare declaration", "LWSC\n3\nAddLight 20000000\n", 3, "unexpected text after 'AddLight'"},
     {"binary garbage", Bytes("LWSC\n5\nAddNullObject 10000000 A\n\x01\x02\x00\xff"), 4, "binary data (byte 0x01)"},
     {"NUL inside a name", Bytes("LWSC\n5\nAddNullObject 10000000 A\0B\n"), 3, "binary data (byte 0x00)"},
-    {"brace block never closed", "LWSC\n3\nAddNullObject A\n{ Envelope\n  2\n", 4, "never closed"},
-    {"plug-in block never closed", "LWSC\n5\nPlugin X 1 Y\n0\n", 3, "no 'EndPlugin'"},
+    {"brace block cut short", "LWSC\n3\nAddNullObject A\n{ Envelope\n  2\n", 5,
+     "the file ends inside the '{' block on line 4 (file cut short?)"},
+    {"plug-in block cut short", "LWSC\n5\nPlugin X 1 Y\n0\n", 4, "ends inside the plug-in block on line 3"},
+    {"cut between items", "LWSC\n5\nAddNullObject 10000000 A\n\n", 4,
+     "ends before the render and view settings that follow the cameras"},
+    {"cut among the channels",
+     "LWSC\n3\nLoadObjectLayer 1 a.lwo\nAddBone\nBoneName B1\nBoneMotion\nNumChannels 9\nChannel 0\n", 8,
+     "ends after 0 of the 9 channels the motion on line 7 announces"},
+    {"channel count cut off", "LWSC\n5\nAddNullObject 10000000 A\nObjectMotion\nNumChannels\n", 5,
+     "expected a channel count after 'NumChannels', found ''"},
+    {"a motion short of channels",
+     "LWSC\n3\nAddNullObject A\nObjectMotion\nNumChannels 2\nChannel 0\n{ Envelope\n  0\n}\n"
+     "ParentItem 10000000\n",
+     10, "the motion on line 5 announces 2 channels but has 1"},
+    {"an envelope short of keys", "LWSC\n3\nAddNullObject A\n{ Envelope\n  2\n  Key 0 0\n  Behaviors 1 1\n}\n", 8,
+     "the envelope on line 4 announces 2 keys but has 1"},
+    {"version 1 motion cut among its rows",
+     "LWSC\n1\nLoadObject a.lwo\nObjectMotion (unnamed)\n  9\n  2\n  0 0 0\n  0 0\n", 8,
+     "ends inside the motion on line 4, before the keys it announces"},
+    {"version 2 motion short of channels",
+     "LWSC\n2\nAddNullObject A\nObjectMotion (unnamed)\n  9\n  1\n  0 0 2 0 0 0\nEndBehavior 1\n", 8,
+     "the motion on line 4 ends before the keys it announces"},
+    {"null without its name", "LWSC\n5\nAddNullObject 10000000\n", 3, "the null's name is missing"},
+    {"name line without its name", "LWSC\n3\nAddLight\nLightName\n", 4, "the name after 'LightName' is missing"},
+    {"a misspelt declaration", "LWSC\n3\nAddNullObject A\nAddBon\nBoneName B\n", 4,
+     "unknown keyword 'AddBon'; did you mean 'AddBone'?"},
+    {"a misspelt layer load", "LWSC\n3\nLoadObjectLayr 1 a.lwo\n", 3, "did you mean 'LoadObjectLayer'?"},
+    {"a misspelt parent line", "LWSC\n5\nAddNullObject 10000000 A\nParentIetm 10000000\n", 4,
+     "unknown keyword 'ParentIetm'; did you mean 'ParentItem'?"},
     {"zero position", "LWSC\n1\nLoadObject a.lwo\nParentObject 0\n", 4, "positive object position"},
     {"frame not a number", "LWSC\n5\n\nFirstFrame one\n", 4, "frame number after 'FirstFrame', found 'one'"},
     {"frame past any animation", "LWSC\n5\nLastFrame 99999999999\n", 3, "frame number after 'LastFrame'"},

@@ -174,7 +174,7 @@ TEST(SvgPicture, HostileNamesFromASceneFileThroughTheModule) {
       "LWSC\n5\n\nAddNullObject 10000000 a&b<c>\"d'e ]]> &amp;\n"
       "AddNullObject 10000001 bad\xFF\xFE\xC3 \xED\xA0\x80\ttab\nParentItem 10000000\n"
       "AddNullObject 10000002 \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE5\x90\x8D\xE5\x89\x8D "
-      "long enough to be cut somewhere\nParentItem 10000000\n");
+      "long enough to be cut somewhere\nParentItem 10000000\nCurrentObject 0\n");
   const std::string picture = qztest::WriteTemporaryFile("hostile.svg", "");
   std::ostringstream out, err;
   hostsim::Console console{out, err, false};

@@ -38,7 +38,8 @@ HOSTILE_SCENE = (b"LWSC\n5\n\n"
                  b"AddNullObject 10000001 bad\xff\xfe\xc3 \xed\xa0\x80 \xf4\x90\x80\x80\ttab\n"
                  b"ParentItem 10000000\n"
                  b"AddNullObject 10000002 \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e long enough to be cut somewhere\n"
-                 b"ParentItem 10000000\n")
+                 b"ParentItem 10000000\n"
+                 b"CurrentObject 0\n")
 
 
 def problems_of(path):

@@ -13,9 +13,16 @@
 //   "Camera".
 // - A bone without a parent line hangs under its object. A bone's owner is the
 //   object whose block it sits in.
+// - A whole scene holds, after its cameras, one of the settings the host
+//   writes there (SolidBackdrop, FogType, RenderMode, ViewConfiguration,
+//   GridNumber, CurrentObject); every block holds what it announces (a
+//   motion's channels, an envelope's keys, an old motion's rows). Without them
+//   the file was cut short.
 //
 // A file that is not a scene, or is cut short or inconsistent, is rejected as a
-// whole with the file name and line number; no partial scene is returned.
+// whole with the file name and line number (for a cut, its last line); no
+// partial scene is returned. A misspelt line that would make an item or set a
+// parent is an error on its line; other unknown lines are skipped.
 #ifndef QZ_HOSTSIM_SCENE_FILE_H
 #define QZ_HOSTSIM_SCENE_FILE_H
 
@@ -49,11 +56,10 @@ std::string_view WithoutByteOrderMark(std::string_view text);
 Scene ReadSceneText(std::string_view text, const std::string& fileName, const SceneFileOptions& options = {});
 Scene ReadSceneFile(const std::string& path, const SceneFileOptions& options = {});
 
-// The scene as a version-5 file. Files list objects, then lights, then
-// cameras, so top-level items of different kinds read back in that order;
-// everything else reads back as it was. A scene file keeps no names for loaded
-// objects, so any such name that would read back differently is reported in
-// `warnings`. Throws SceneError for a name that cannot be written at all.
+// The scene as a version-5 file, ending with the current items as a whole
+// scene does. Files list objects, then lights, then cameras, so top-level items of different kinds read back in that
+// order; everything else reads back as it was. A scene file keeps no names for loaded objects, so any such name that
+// would read back differently is reported in `warnings`. Throws SceneError for a name that cannot be written at all.
 std::string WriteSceneText(const Scene& scene, const SceneFileOptions& options = {},
                            std::vector<std::string>* warnings = nullptr);
 

@@ -1,5 +1,6 @@
 // The writer: objects with their bones, then lights, then cameras, each with
-// its parent line, in the version-5 form the host itself writes.
+// its parent line, and the line that ends a scene, in the version-5 form the
+// host itself writes.
 #include <algorithm>
 #include <charconv>
 #include <map>
@@ -52,6 +53,9 @@ class Writer {
     out_ += "\nAmbientColor 1 1 1\nAmbientIntensity 0.05\n";
     WriteAll(Kind::Light);
     WriteAll(Kind::Camera);
+    // The reader takes a file without the settings that follow the cameras
+    // for one cut short; these are the last of them, as a new scene has them.
+    out_ += "\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n";
     return std::move(out_);
   }
 
@@ -104,7 +108,7 @@ class Writer {
   }
 
   void WriteNull(const Item& item) {
-    out_ += "AddNullObject " + FileId(item.id) + (item.name.empty() ? "" : " " + item.name) + "\n";
+    out_ += "AddNullObject " + FileId(item.id) + " " + item.name + "\n";
     if (item.pointCount != 0)
       Warn("object " + IdText(item.id) + " has points but no file; it will read back as a null");
   }
