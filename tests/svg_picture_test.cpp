@@ -41,22 +41,24 @@ TEST(SvgText, NamesAreEscapedCutBetweenCharactersAndAlwaysDecodable) {
       {"\x01\x1F\x7F", 24, r + r + r},
       {"\xC2\x85", 24, r},
       {"\xEF\xBF\xBE\xEF\xBF\xBF", 24, r + r},
-      // Bytes that are not UTF-8: each becomes one replacement.
-      {"bad\xFF\xFE", 24, "bad" + r + r},
-      {"cut\xC3", 24, "cut" + r},
-      {"\xC3(", 24, r + "("},
-      {"\x80\xBF", 24, r + r},
-      {"\xC0\xAF", 24, r + r},                  // overlong '/'
-      {"\xE0\x80\xAF", 24, r + r + r},          // overlong, three bytes
-      {"\xED\xA0\x80", 24, r + r + r},          // a surrogate
-      {"\xF4\x90\x80\x80", 24, r + r + r + r},  // past U+10FFFF
+      // Bytes that are not UTF-8 show as the text output shows them; a
+      // backslash that would read as such an escape is escaped itself.
+      {"bad\xFF\xFE", 24, "bad\\xFF\\xFE"},
+      {"cut\xC3", 24, "cut\\xC3"},
+      {"\xC3(", 24, "\\xC3("},
+      {"\x80\xBF", 24, "\\x80\\xBF"},
+      {"\xC0\xAF", 24, "\\xC0\\xAF"},                    // overlong '/'
+      {"\xE0\x80\xAF", 24, "\\xE0\\x80\\xAF"},           // overlong, three bytes
+      {"\xED\xA0\x80", 24, "\\xED\\xA0\\x80"},           // a surrogate
+      {"\xF4\x90\x80\x80", 24, "\\xF4\\x90\\x80\\x80"},  // past U+10FFFF
+      {"a\\x41 \\x4 \\", 24, "a\\x5Cx41 \\x4 \\"},
       // Cut to the limit with an ellipsis, never inside a character.
       {"abcde", 5, "abcde"},
       {"abcdef", 5, "abcd" + kEllipsis},
       {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 4, "\xC3\xA9\xC3\xA9\xC3\xA9" + kEllipsis},
       {"ab\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 4, "ab\xF0\x9F\x98\x80" + kEllipsis},
       {"&&&&&&", 3, "&amp;&amp;" + kEllipsis},
-      {"\xFF\xFF\xFF\xFF", 3, r + r + kEllipsis},
+      {"\xFF\xFF\xFF\xFF", 6, "\\xFF" + kEllipsis},  // never inside an escape
       {"abc", 0, ""},
   };
   for (std::size_t index = 0; index < std::size(cases); ++index) {
