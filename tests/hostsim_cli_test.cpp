@@ -901,11 +901,11 @@ TEST(HostsimProgram, SaveNeverReplacesTheSceneItReads) {
 // that is not UTF-8 shows as "\xE9" in the text, the JSON (which carries the
 // bytes beside) and the messages, and --select takes that form.
 TEST(HostsimProgram, NamesThatAreNotUtf8ShowTheirBytes) {
-  const std::string scene =
-      qztest::WriteTemporaryFile("bytes.lws",
-                                 "LWSC\n5\n\nAddNullObject 10000000 Caf\xE9\nAddNullObject 10000001 Caf\xC3\xA9\n"
-                                 "AddNullObject 10000002 S\xED\xA0\x80\n\nLoadObjectLayer 1 10000003 Objects/\xFF.lwo\n"
-                                 "\nAddNullObject 10000004 Lit\\x41\nParentItem 10000000\n");
+  const std::string scene = qztest::WriteTemporaryFile(
+      "bytes.lws",
+      "LWSC\n5\n\nAddNullObject 10000000 Caf\xE9\nAddNullObject 10000001 Caf\xC3\xA9\n"
+      "AddNullObject 10000002 S\xED\xA0\x80\n\nLoadObjectLayer 1 10000003 Objects/\xFF.lwo\n"
+      "\nAddNullObject 10000004 Lit\\x41\xFF\nParentItem 10000000\nAddNullObject 10000005 C:\\x64\n");
   const ProcessResult json = qztest::RunProgram(qztest::HostsimPath(), {"list", "--json", "--scene", scene});
   EXPECT_EQ(json.status, 0) << json.err;
   for (const std::string expected : {
@@ -915,8 +915,9 @@ TEST(HostsimProgram, NamesThatAreNotUtf8ShowTheirBytes) {
            "\"name\":\"\\\\xFF\",\"nameBytes\":\"ff\",\"depth\":0,\"parent\":null,\"file\":\"C:"
            "\\\\Content\\\\Objects\\\\"
            "\\\\xFF.lwo\",\"fileBytes\":\"433a5c436f6e74656e745c4f626a656374735cff2e6c776f\"}",
-           "\"name\":\"Lit\\\\x5Cx41\","
-           "\"nameBytes\":\"4c69745c783431\",",
+           "\"name\":\"Lit\\\\x5Cx41\\\\xFF\","
+           "\"nameBytes\":\"4c69745c783431ff\",",
+           "\"name\":\"C:\\\\x64\",\"depth\":0,",
        }) {
     EXPECT_NE(json.out.find(expected), std::string::npos) << expected << "\n" << json.out;
   }
@@ -926,14 +927,20 @@ TEST(HostsimProgram, NamesThatAreNotUtf8ShowTheirBytes) {
     std::string out, err;
   };
   const Case cases[] = {
-      {{"list"}, 0, "10000000  null    Caf\\xE9\n10000004  null      Lit\\x5Cx41\n10000001  null    Caf\xC3\xA9\n", ""},
+      {{"list"},
+       0,
+       "10000000  null    Caf\\xE9\n10000004  null      Lit\\x5Cx41\\xFF\n10000001  null    Caf\xC3\xA9\n",
+       ""},
       {{"run", "QZ_Sel_Child", "--select", "Caf\\xE9", "--no-tree"},
        0,
-       "selected before: Caf\\xE9\nresult 0 (done)\nsent 1 line:\n  SelectItem 10000004  Lit\\x5Cx41\n",
+       "selected before: Caf\\xE9\nresult 0 (done)\nsent 1 line:\n  SelectItem 10000004  Lit\\x5Cx41\\xFF\n",
        ""},
       {{"run", "QZ_Sel_Child", "--select", "caf\\xe9", "--no-tree"}, 2, "", "did you mean 'Caf\\xE9', "},
-      {{"run", "QZ_Sel_Child", "--select", "Lit\\x5Cx41", "--no-tree"}, 0, "selected before: Lit\\x5Cx41\n", ""},
-      {{"run", "QZ_Sel_Child", "--select", "Lit\\x41", "--no-tree"}, 0, "selected before: Lit\\x5Cx41\n", ""},
+      {{"run", "QZ_Sel_Child", "--select", "Lit\\x5Cx41\\xFF", "--no-tree"},
+       0,
+       "selected before: Lit\\x5Cx41\\xFF\n",
+       ""},
+      {{"run", "QZ_Sel_Child", "--select", "C:\\x64", "--no-tree"}, 0, "selected before: C:\\x64\n", ""},
       {{"run", "QZ_Sel_Child", "--select", "Cafe"}, 2, "", "; did you mean 'Caf\\xE9', 'Caf\xC3\xA9'? (names"},
   };
   for (const Case& row : cases) {
@@ -1053,7 +1060,8 @@ TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
       {std::string("\x01\x1f", 2), "\"\\u0001\\u001f\""},
       {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
       {"bad\xff\xc3", "\"bad\\\\xFF\\\\xC3\""},
-      {"a\\x41", "\"a\\\\x5Cx41\""},
+      {"a\\x41", "\"a\\\\x41\""},
+      {"a\\x41\xff", "\"a\\\\x5Cx41\\\\xFF\""},
       // A surrogate, an overlong form and a value past U+10FFFF are not UTF-8 either.
       {"\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80", "\"\\\\xED\\\\xA0\\\\x80\\\\xC0\\\\xAF\\\\xF4\\\\x90\\\\x80\\\\x80\""},
       // Overlong forms, surrogates and code points past U+10FFFF are not

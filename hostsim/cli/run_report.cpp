@@ -198,20 +198,20 @@ std::vector<Part> DifferingParts(const std::vector<RunRecord>& records, const Sc
 
 std::string NamedSelection(const Scene& scene, const std::vector<std::uint32_t>& ids, bool withIds) {
   if (ids.empty()) return "(nothing)";
-  std::unordered_map<std::string_view, std::size_t> uses;
+  // Counted as shown: a name that is UTF-8 may look like another's escapes.
+  std::unordered_map<std::string, std::size_t> uses;
   if (!withIds) {
     for (const Item& item : scene.items()) {
-      if (item.id != 0) ++uses[item.name];
+      if (item.id != 0) ++uses[EscapedText(item.name)];
     }
   }
   std::string text;
   for (const std::uint32_t id : ids) {
     if (!text.empty()) text += ", ";
-    const std::string& bytes = scene.Get(id).name;
-    const std::string name = EscapedText(bytes);
+    const std::string name = EscapedText(scene.Get(id).name);
     if (withIds)
       text += IdText(id) + " " + name;
-    else if (uses[bytes] > 1)
+    else if (uses[name] > 1)
       text += (name.empty() ? "" : name + " ") + "(" + IdText(id) + ")";
     else
       text += name;

@@ -1,5 +1,6 @@
 #include "hostsim/cli/utf8.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "hostsim/scene/text.h"
@@ -51,8 +52,14 @@ std::optional<std::uint32_t> EscapeAt(std::string_view text, std::size_t at) {
 }  // namespace
 
 std::string EscapedText(std::string_view bytes) {
+  bool utf8 = true;
+  for (std::size_t at = 0; at < bytes.size() && utf8; at += std::max<std::size_t>(1, DecodeUtf8(bytes, at).length))
+    utf8 = DecodeUtf8(bytes, at).length != 0;
+  // Text that is UTF-8 shows as it is: a Windows path through a folder
+  // named x64 must not change.
+  if (utf8) return std::string(bytes);
   std::string shown;
-  shown.reserve(bytes.size());
+  shown.reserve(bytes.size() + 8);
   for (std::size_t at = 0; at < bytes.size();) {
     const Utf8Char c = DecodeUtf8(bytes, at);
     if (c.length == 0 || (c.codePoint == '\\' && EscapeAt(bytes, at))) {
