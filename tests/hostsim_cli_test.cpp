@@ -48,7 +48,7 @@ const CliCase kCases[] = {
     {{"run", "QZ_Sel_Child", "--select", "Controls"},
      0,
      "QZ_Sel_Child on demo_rig.lws (bundled), deferred updates\nselected before: Controls\nresult 0 (done)\n"
-     "sent 5 lines:\n  SelectItem 10000005\n  AddToSelection 10000006\n",
+     "sent 5 lines:\n  SelectItem 10000005      IK.Hand.L\n  AddToSelection 10000006  IK.Hand.R\n",
      ""},
     {{"run", "QZ_Sel_Child", "--select", "0x10000004", "--updates", "live"},
      0,
@@ -74,7 +74,7 @@ const CliCase kCases[] = {
     {{"run", "QZ_Sel_Child", "--select", "Head"},
      2,
      "",
-     "'Head' names 2 items (40040001, 10000002); select one by its id"},
+     "'Head' names 2 items (bone 40040001 of Body, object 10000002); select one by its id"},
     {{"run", "QZ_Sel_Child", "--bogus"}, 2, "", "hostsim run: unknown option '--bogus' (valid: --module, --scene,"},
     {{"run", "QZ_Sel_Child", "--updates", "sometimes"},
      2,
@@ -86,6 +86,15 @@ const CliCase kCases[] = {
      2,
      "",
      "hostsim run: no module file 'no_such_module.p'\n"},
+    {{"run", "QZ_Sel_Child", "--module", "."},
+     2,
+     "",
+     "hostsim run: '.' is a folder, not a module file: name the module file in it\n"},
+    {{"validate", "."}, 2, "", "hostsim validate: '.' is a folder, not a module file: name the module file in it\n"},
+    {{"run", "QZ_Sel_Child", "--no-tree"},
+     0,
+     "selected before: (nothing)\nresult 0 (done)\nsent 0 lines (nothing was selected)\nmessages: none\n",
+     ""},
     {{"run", "QZ_Sel_Child", "--scene", "no_such_scene.lws"},
      2,
      "",
@@ -103,17 +112,17 @@ const CliCase kCases[] = {
     {{"run", "QZ_Sel_ByName", "--help"}, 0, "  --kind KIND             object, light, camera or bone", ""},
     {{"run", "QZ_Sel_ByName", "--select", "Shoulder.L", "--kind", "bone", "--pattern", "*L"},
      0,
-     "sent 11 lines:\n  EditBones\n  SelectItem 40050001\n  AddToSelection 40060001\n",
+     "sent 11 lines:\n  EditBones\n  SelectItem 40050001      Shoulder.L\n  AddToSelection 40060001  Arm.L\n",
      ""},
     {{"run", "QZ_Sel_ByName", "--select", "Shoulder.L", "--kind", "bone", "--pattern", "*L"},
      0,
-     "messages: none\npanel: \"Select By Name(wildcard)\" showed Object, \"\"; pressed 4, typed \"*L\", confirmed; "
-     "open returned 1\nselected after: Shoulder.L, Arm.L, ForeArm.L,",
+     "messages: none\npanel: \"Select By Name(wildcard)\" showed Object, \"\"; pressed 4, typed \"*L\", confirmed "
+     "Bone, \"*L\"; open returned 1\nselected after: Shoulder.L, Arm.L, ForeArm.L,",
      ""},
     {{"run", "QZ_Sel_ByName", "--kind", "object", "--pattern", "Body.Arm*"},
      0,
-     "sent 3 lines:\n  EditBones\n  SelectItem 40060001\n  AddToSelection 400B0001\nmessages: none\n"
-     "panel: \"Select By Name(wildcard)\" showed Object, \"\"; typed \"Body.Arm*\", confirmed;",
+     "sent 3 lines:\n  EditBones\n  SelectItem 40060001      Arm.L\n  AddToSelection 400B0001  Arm.R\nmessages: none\n"
+     "panel: \"Select By Name(wildcard)\" showed Object, \"\"; typed \"Body.Arm*\", confirmed Object, \"Body.Arm*\";",
      ""},
     {{"run", "QZ_Sel_ByName", "--kind", "light", "--pattern", "Sun*", "--updates", "live"},
      0,
@@ -145,7 +154,12 @@ const CliCase kCases[] = {
      2,
      "",
      "hostsim run: unknown kind 'dragon' (valid: object, light, camera, bone)\n"},
-    {{"run", "QZ_Sel_ByName", "--kind", "Bone"}, 0, "showed Object, \"\"; pressed 4, confirmed;", ""},
+    {{"run", "QZ_Sel_ByName", "--kind", "null"},
+     2,
+     "",
+     "hostsim run: the panel has no kind 'null': nulls are objects to it, so use --kind object (valid: object, light, "
+     "camera, bone)\n"},
+    {{"run", "QZ_Sel_ByName", "--kind", "Bone"}, 0, "showed Object, \"\"; pressed 4, confirmed Bone, \"\";", ""},
     {{"run", "QZ_Sel_ByName", "--keys", "1", "escape"},
      2,
      "",
@@ -246,7 +260,7 @@ const CliCase kCases[] = {
     {{"run", "QZ_Sel_Child", "--random", "1", "--select", "Arm.R", "--updates", "snapshot"},
      0,
      "QZ_Sel_Child on random scene of seed 1, snapshot updates\nselected before: Arm.R\nresult 0 (done)\n"
-     "sent 1 line:\n  SelectItem 10000001\n",
+     "sent 1 line:\n  SelectItem 10000001  Head2\n",
      ""},
     {{"run", "QZ_Sel_Child", "--select", "Controls", "--fault", "high-id-bits", "null-names", "--json"},
      0,
@@ -432,6 +446,14 @@ const CliCase kCases[] = {
      "hostsim save: cannot write no_such_folder/x.lws: No such file or directory\n"},
     {{"save", "-"}, 0, "LWSC\n5\n\nFirstFrame 1\nLastFrame 120\nFramesPerSecond 24\n\n", ""},
     {{"save", "-", "--random", "7"}, 0, "LWSC\n5\n\nFirstFrame 1\nLastFrame 60\nFramesPerSecond 30\n\n", ""},
+    {{"save", "-", "--random", "1"},
+     0,
+     "",
+     "hostsim save: wrote the scene to standard output: 6 items, their names, object files and hierarchy, and the "
+     "frame range and rate; motion, display, light, camera and render settings are not kept\n"},
+    {{"save", "."}, 2, "", "hostsim save: . is a folder: name a file to write, such as ./scene.lws\n"},
+    {{"save", "@SCENE"}, 2, "", " exists; add --force to replace it, or name another file\n"},
+    {{"save", "@SCENE", "--scene", "@SCENE", "--force"}, 2, "", ": it is the scene being read (--scene "},
 };
 
 std::vector<std::string> Expanded(const std::vector<std::string>& arguments) {
@@ -446,8 +468,8 @@ std::vector<std::string> Expanded(const std::vector<std::string>& arguments) {
     } else if (argument == "@SCENE") {
       // Validate's random scene of seed 3, as a file of the user's.
       static const std::string scene = [] {
-        const std::string path = qztest::WriteTemporaryFile("user_scene.lws", "");
-        qztest::RunProgram(qztest::HostsimPath(), {"save", path, "--random", "3"});
+        std::string path = qztest::WriteTemporaryFile("user_scene.lws", "");
+        qztest::RunProgram(qztest::HostsimPath(), {"save", path, "--random", "3", "--force"});
         return path;
       }();
       expanded.push_back(scene);
@@ -515,7 +537,7 @@ TEST(HostsimProgram, ATourFileWithAMistakeNamesItsLine) {
 
 TEST(HostsimProgram, ASavedSceneRunsAgainFromItsFile) {
   const std::string path = qztest::WriteTemporaryFile("saved.lws", "");
-  ASSERT_EQ(qztest::RunProgram(qztest::HostsimPath(), {"save", path}).status, 0);
+  ASSERT_EQ(qztest::RunProgram(qztest::HostsimPath(), {"save", path, "--force"}).status, 0);
   const ProcessResult result =
       qztest::RunProgram(qztest::HostsimPath(), {"run", "QZ_Sel_Child", "--scene", path, "--select", "Controls"});
   EXPECT_EQ(result.status, 0) << result.err;
@@ -600,11 +622,11 @@ TEST(HostsimProgram, NoTreePrintsTheResultAlone) {
             "selected before: Controls\n"
             "result 0 (done)\n"
             "sent 5 lines:\n"
-            "  SelectItem 10000005\n"
-            "  AddToSelection 10000006\n"
-            "  AddToSelection 10000007\n"
-            "  AddToSelection 10000008\n"
-            "  AddToSelection 10000009\n"
+            "  SelectItem 10000005      IK.Hand.L\n"
+            "  AddToSelection 10000006  IK.Hand.R\n"
+            "  AddToSelection 10000007  IK.Foot.L\n"
+            "  AddToSelection 10000008  IK.Foot.R\n"
+            "  AddToSelection 10000009  LookAt\n"
             "messages: none\n"
             "selected after: IK.Hand.L, IK.Hand.R, IK.Foot.L, IK.Foot.R, LookAt\n");
 }
@@ -622,23 +644,23 @@ TEST(HostsimProgram, UpdatesAllShowsEachModeAndMarksWhatDiffers) {
             "deferred updates\n"
             "  result 0 (done)\n"
             "* sent 2 lines:\n"
-            "*   AddToSelection 10000001\n"
-            "*   AddToSelection 10000004\n"
+            "*   AddToSelection 10000001  Body\n"
+            "*   AddToSelection 10000004  Controls\n"
             "  messages: none\n"
             "* selected after: Character, Body, Controls\n"
             "\n"
             "live updates\n"
             "  result 0 (done)\n"
             "* sent 9 lines:\n"
-            "*   AddToSelection 10000001\n"
-            "*   AddToSelection 10000004\n"
-            "*   AddToSelection 10000002\n"
-            "*   AddToSelection 10000005\n"
-            "*   AddToSelection 10000006\n"
-            "*   AddToSelection 10000007\n"
-            "*   AddToSelection 10000008\n"
-            "*   AddToSelection 10000009\n"
-            "*   AddToSelection 10000003\n"
+            "*   AddToSelection 10000001  Body\n"
+            "*   AddToSelection 10000004  Controls\n"
+            "*   AddToSelection 10000002  Head\n"
+            "*   AddToSelection 10000005  IK.Hand.L\n"
+            "*   AddToSelection 10000006  IK.Hand.R\n"
+            "*   AddToSelection 10000007  IK.Foot.L\n"
+            "*   AddToSelection 10000008  IK.Foot.R\n"
+            "*   AddToSelection 10000009  LookAt\n"
+            "*   AddToSelection 10000003  Eyes\n"
             "  messages: none\n"
             "* selected after: Character, Body, Controls, Head (10000002), IK.Hand.L, IK.Hand.R, IK.Foot.L, IK.Foot.R, "
             "LookAt, Eyes\n"
@@ -646,8 +668,8 @@ TEST(HostsimProgram, UpdatesAllShowsEachModeAndMarksWhatDiffers) {
             "snapshot updates\n"
             "  result 0 (done)\n"
             "* sent 2 lines:\n"
-            "*   AddToSelection 10000001\n"
-            "*   AddToSelection 10000004\n"
+            "*   AddToSelection 10000001  Body\n"
+            "*   AddToSelection 10000004  Controls\n"
             "  messages: none\n"
             "* selected after: Character, Body, Controls\n"
             "\n"
@@ -671,8 +693,8 @@ TEST(HostsimProgram, UpdatesAllLoadsTheModuleAfreshForEachMode) {
                                                  "--pattern", "*L", "--updates", "all", "--no-tree"});
   EXPECT_EQ(result.status, 0) << result.err;
   const std::string panel =
-      "  panel: \"Select By Name(wildcard)\" showed Object, \"\"; pressed 4, typed \"*L\", confirmed; open returned "
-      "1\n";
+      "  panel: \"Select By Name(wildcard)\" showed Object, \"\"; pressed 4, typed \"*L\", confirmed Bone, \"*L\"; "
+      "open returned 1\n";
   std::size_t count = 0;
   for (std::size_t at = result.out.find(panel); at != std::string::npos; at = result.out.find(panel, at + 1)) ++count;
   EXPECT_EQ(count, 3u) << result.out;
@@ -818,7 +840,7 @@ TEST(HostsimProgram, SaveKeepsTheFrameRangeAndRate) {
                                  "\xEF\xBB\xBFLWSC\n3\n\nFirstFrame -10\nLastFrame 250\nFramesPerSecond 29.970000\n\n"
                                  "AddNullObject Rig\nCurrentObject 0\n");
   const std::string saved = qztest::WriteTemporaryFile("saved.lws", "");
-  const ProcessResult save = qztest::RunProgram(qztest::HostsimPath(), {"save", saved, "--scene", source});
+  const ProcessResult save = qztest::RunProgram(qztest::HostsimPath(), {"save", saved, "--scene", source, "--force"});
   EXPECT_EQ(save.status, 0) << save.err;
   EXPECT_EQ(qztest::ReadFile(saved),
             "LWSC\n5\n\nFirstFrame -10\nLastFrame 250\nFramesPerSecond 29.97\n\nAddNullObject 10000000 Rig\n\n"
@@ -827,24 +849,120 @@ TEST(HostsimProgram, SaveKeepsTheFrameRangeAndRate) {
   std::remove(saved.c_str());
 }
 
-// Names are bytes from scene files: the JSON stays valid UTF-8, and a name
-// that is not carries its bytes beside it.
-TEST(HostsimProgram, JsonNamesThatAreNotUtf8CarryTheirBytes) {
+// A saved scene keeps less than most it reads: save never writes over the
+// one it reads, by whatever name it is reached, and over another file only
+// with --force, whole.
+TEST(HostsimProgram, SaveNeverReplacesTheSceneItReads) {
+  namespace fs = std::filesystem;
+  const std::string marker = qztest::WriteTemporaryFile("save_guard", "");
+  const fs::path folder = fs::u8path(marker + " Scène");
+  fs::create_directories(folder);
+  const auto inFolder = [&](const std::string& name) { return (folder / fs::u8path(name)).u8string(); };
+  const auto readBack = [](const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(fs::u8path(path), std::ios::binary).rdbuf();
+    return text.str();
+  };
+  const std::string scene = inFolder("Héros.lws");
+  const std::string original = "LWSC\r\n3\r\n\r\nAddNullObject Rig\r\n\r\nAmbientColor 1 1 1\r\n";
+  std::ofstream(fs::u8path(scene), std::ios::binary) << original;
+  std::vector<std::string> sameFile = {scene, (folder / "." / fs::u8path("Héros.lws")).u8string()};
+  std::error_code linked;
+  fs::create_hard_link(fs::u8path(scene), fs::u8path(inFolder("linked.lws")), linked);
+  if (!linked) sameFile.push_back(inFolder("linked.lws"));
+#if defined(_WIN32)
+  sameFile.push_back(inFolder("HÉROS.LWS"));  // Windows names ignore case, accented letters too
+#endif
+  for (const std::string& output : sameFile) {
+    for (const bool force : {false, true}) {
+      std::vector<std::string> arguments = {"save", output, "--scene", scene};
+      if (force) arguments.emplace_back("--force");
+      SCOPED_TRACE(Joined(arguments));
+      const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), arguments);
+      EXPECT_EQ(result.status, 2);
+      std::string expected = "hostsim save: will not write over ";
+      expected += output;
+      expected +=
+          ": it is the scene being read (--scene " + scene + "), and the saved scene keeps less; name another file\n";
+      EXPECT_EQ(result.err, expected);
+      EXPECT_EQ(readBack(scene), original);
+    }
+  }
+
+  const std::string other = inFolder("other.lws");
+  std::ofstream(fs::u8path(other), std::ios::binary) << "someone's notes";
+  const ProcessResult refused = qztest::RunProgram(qztest::HostsimPath(), {"save", other, "--scene", scene});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "hostsim save: " + other + " exists; add --force to replace it, or name another file\n");
+  EXPECT_EQ(readBack(other), "someone's notes");
+  const ProcessResult forced = qztest::RunProgram(qztest::HostsimPath(), {"save", other, "--scene", scene, "--force"});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(forced.err, "hostsim save: wrote " + other +
+                            ": 1 item, their names, object files and hierarchy, and the frame range and rate; motion, "
+                            "display, light, camera and render settings are not kept\n");
+  EXPECT_EQ(readBack(other).compare(0, 8, "LWSC\n5\n\n"), 0);
+  // Written beside and renamed: no temporary file is left.
+  std::vector<std::string> left;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path().u8string());
+  EXPECT_EQ(left.size(), linked ? 2u : 3u) << ::testing::PrintToString(left);
+  fs::remove_all(folder);
+  std::remove(marker.c_str());
+}
+
+// Names are bytes from scene files, perhaps in a legacy code page: each byte
+// that is not UTF-8 shows as "\xE9" in the text, the JSON (which carries the
+// bytes beside) and the messages, and --select takes that form.
+TEST(HostsimProgram, NamesThatAreNotUtf8ShowTheirBytes) {
   const std::string scene = qztest::WriteTemporaryFile(
       "bytes.lws",
       "LWSC\n5\n\nAddNullObject 10000000 Caf\xE9\nAddNullObject 10000001 Caf\xC3\xA9\n"
-      "AddNullObject 10000002 S\xED\xA0\x80\n\nLoadObjectLayer 1 10000003 Objects/\xFF.lwo\nCurrentObject 0\n");
-  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"list", "--json", "--scene", scene});
-  EXPECT_EQ(result.status, 0) << result.err;
+      "AddNullObject 10000002 S\xED\xA0\x80\n\nLoadObjectLayer 1 10000003 Objects/\xFF.lwo\n"
+      "\nAddNullObject 10000004 Lit\\x41\xFF\nParentItem 10000000\nAddNullObject 10000005 C:\\x64\nCurrentObject 0\n");
+  const ProcessResult json = qztest::RunProgram(qztest::HostsimPath(), {"list", "--json", "--scene", scene});
+  EXPECT_EQ(json.status, 0) << json.err;
   for (const std::string expected : {
-           "\"name\":\"Caf\\ufffd\",\"nameBytes\":\"436166e9\",\"depth\":0,",
+           "\"name\":\"Caf\\\\xE9\",\"nameBytes\":\"436166e9\",\"depth\":0,",
            "\"name\":\"Caf\xC3\xA9\",\"depth\":0,",
-           "\"name\":\"S\\ufffd\\ufffd\\ufffd\",\"nameBytes\":\"53eda080\",",
-           "\"name\":\"\\ufffd\",\"nameBytes\":\"ff\",\"depth\":0,\"parent\":null,\"file\":\"C:"
+           "\"name\":\"S\\\\xED\\\\xA0\\\\x80\",\"nameBytes\":\"53eda080\",",
+           "\"name\":\"\\\\xFF\",\"nameBytes\":\"ff\",\"depth\":0,\"parent\":null,\"file\":\"C:"
            "\\\\Content\\\\Objects\\\\"
-           "\\ufffd.lwo\",\"fileBytes\":\"433a5c436f6e74656e745c4f626a656374735cff2e6c776f\"}",
+           "\\\\xFF.lwo\",\"fileBytes\":\"433a5c436f6e74656e745c4f626a656374735cff2e6c776f\"}",
+           "\"name\":\"Lit\\\\x5Cx41\\\\xFF\","
+           "\"nameBytes\":\"4c69745c783431ff\",",
+           "\"name\":\"C:\\\\x64\",\"depth\":0,",
        }) {
-    EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
+    EXPECT_NE(json.out.find(expected), std::string::npos) << expected << "\n" << json.out;
+  }
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {{"list"},
+       0,
+       "10000000  null    Caf\\xE9\n10000004  null      Lit\\x5Cx41\\xFF\n10000001  null    Caf\xC3\xA9\n",
+       ""},
+      {{"run", "QZ_Sel_Child", "--select", "Caf\\xE9", "--no-tree"},
+       0,
+       "selected before: Caf\\xE9\nresult 0 (done)\nsent 1 line:\n  SelectItem 10000004  Lit\\x5Cx41\\xFF\n",
+       ""},
+      {{"run", "QZ_Sel_Child", "--select", "caf\\xe9", "--no-tree"}, 2, "", "did you mean 'Caf\\xE9', "},
+      {{"run", "QZ_Sel_Child", "--select", "Lit\\x5Cx41\\xFF", "--no-tree"},
+       0,
+       "selected before: Lit\\x5Cx41\\xFF\n",
+       ""},
+      {{"run", "QZ_Sel_Child", "--select", "C:\\x64", "--no-tree"}, 0, "selected before: C:\\x64\n", ""},
+      {{"run", "QZ_Sel_Child", "--select", "Cafe"}, 2, "", "; did you mean 'Caf\\xE9', 'Caf\xC3\xA9'? (names"},
+  };
+  for (const Case& row : cases) {
+    std::vector<std::string> arguments = row.arguments;
+    arguments.insert(arguments.end(), {"--scene", scene});
+    SCOPED_TRACE(Joined(arguments));
+    const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), arguments);
+    EXPECT_EQ(result.status, row.status) << result.err;
+    EXPECT_NE(result.out.find(row.out), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find(row.err), std::string::npos) << result.err;
   }
   std::remove(scene.c_str());
 }
@@ -944,7 +1062,8 @@ struct JsonCase {
   std::string json;
 };
 
-// Names come from scene files: whatever bytes they hold, the output parses.
+// Names come from scene files: whatever bytes they hold, the output parses,
+// and shows each byte that is not UTF-8 as the text output does.
 TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
   const JsonCase cases[] = {
       {"Arm.L", "\"Arm.L\""},
@@ -952,15 +1071,17 @@ TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
       {"tab\there\nline", "\"tab\\there\\nline\""},
       {std::string("\x01\x1f", 2), "\"\\u0001\\u001f\""},
       {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
-      {"bad\xff\xc3", "\"bad\\ufffd\\ufffd\""},
+      {"bad\xff\xc3", "\"bad\\\\xFF\\\\xC3\""},
+      {"a\\x41", "\"a\\\\x41\""},
+      {"a\\x41\xff", "\"a\\\\x5Cx41\\\\xFF\""},
       // A surrogate, an overlong form and a value past U+10FFFF are not UTF-8 either.
-      {"\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\""},
+      {"\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80", "\"\\\\xED\\\\xA0\\\\x80\\\\xC0\\\\xAF\\\\xF4\\\\x90\\\\x80\\\\x80\""},
       // Overlong forms, surrogates and code points past U+10FFFF are not
       // UTF-8 either, though their bytes look like it.
-      {"\xC0\xAF\xE0\x80\xAF", "\"\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\""},
-      {"\xED\xA0\x80\xED\x9F\xBF", "\"\\ufffd\\ufffd\\ufffd\xED\x9F\xBF\""},
-      {"\xF4\x90\x80\x80\xF4\x8F\xBF\xBF", "\"\\ufffd\\ufffd\\ufffd\\ufffd\xF4\x8F\xBF\xBF\""},
-      {"\xF0\x8F\xBF\xBF\xF0\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\xF0\x90\x80\x80\""},
+      {"\xC0\xAF\xE0\x80\xAF", "\"\\\\xC0\\\\xAF\\\\xE0\\\\x80\\\\xAF\""},
+      {"\xED\xA0\x80\xED\x9F\xBF", "\"\\\\xED\\\\xA0\\\\x80\xED\x9F\xBF\""},
+      {"\xF4\x90\x80\x80\xF4\x8F\xBF\xBF", "\"\\\\xF4\\\\x90\\\\x80\\\\x80\xF4\x8F\xBF\xBF\""},
+      {"\xF0\x8F\xBF\xBF\xF0\x90\x80\x80", "\"\\\\xF0\\\\x8F\\\\xBF\\\\xBF\xF0\x90\x80\x80\""},
   };
   for (const JsonCase& json : cases) {
     hostsim::JsonWriter writer;

@@ -169,6 +169,20 @@ TEST(NameSearch, SelectedBoneNamesItsObjectWithTheHostsHighBits) {
   EXPECT_EQ(outcome.lines, (Lines{"EditBones", "SelectItem 40000002", "AddToSelection 40010002"}));
 }
 
+// Past the 4096th object its id uses bits 12 to 15, which a bone's id carries
+// too: the first object, whose bone has the same name, must not stand in.
+TEST(NameSearch, SelectedBoneNamesAnObjectPastTheFirst4096) {
+  hostsim::Scene scene;
+  scene.AddBone(scene.AddObject("Prop"), "Arm");
+  for (int filler = 1; filler < 0x1000; ++filler) scene.AddNull("Filler");
+  scene.AddBone(scene.AddObject("Prop"), "Arm");
+  Host host(std::move(scene));
+  host.Select({0x40001000u});
+  const Outcome outcome = Search(host, "Arm*", kKindBone);
+  EXPECT_EQ(outcome.lines, (Lines{"EditBones", "SelectItem 40001000"}));
+  EXPECT_EQ(outcome.found, 1);
+}
+
 // Patterns from the panel stop at 127 bytes; a longer one must neither
 // overrun the search nor be cut into a shorter pattern that matches more.
 TEST(NameSearch, ObjectPartOfAnyLengthIsMatchedWhole) {

@@ -148,11 +148,7 @@ ValidateOptions ValidateOptionsOf(const Options& options, Console& console) {
   ValidateOptions validate;
   validate.modulePath = options.positional.empty() ? DefaultModulePath() : options.positional[0];
   validate.steps = console.validationSteps;
-  if (std::FILE* probe = OpenFile(validate.modulePath, "rb"))
-    std::fclose(probe);
-  else
-    throw CliError("no module file '" + validate.modulePath + "'" +
-                   (options.positional.empty() ? " (build it, or name one: hostsim validate MODULE)" : ""));
+  CheckModuleFile(validate.modulePath, options.positional.empty() ? ": hostsim validate MODULE" : "");
   const std::uint64_t freshSeed =
       std::random_device()() ^ static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   validate.seed = ParseNumber(options, "--seed", freshSeed % 1000000000u, 0, 0xFFFFFFFFFFFFull);

@@ -8,19 +8,6 @@
 
 namespace hostsim {
 
-bool IsValidUtf8(std::string_view text) {
-  for (std::size_t at = 0; at < text.size();) {
-    if (static_cast<unsigned char>(text[at]) < 0x80) {
-      ++at;
-      continue;
-    }
-    const std::size_t length = DecodeUtf8(text, at).length;
-    if (length == 0) return false;
-    at += length;
-  }
-  return true;
-}
-
 std::string HexBytes(std::string_view bytes) {
   std::string hex;
   for (const char c : bytes) hex += Hex(static_cast<unsigned char>(c), 2, HexCase::Lower);
@@ -29,7 +16,7 @@ std::string HexBytes(std::string_view bytes) {
 
 void JsonWriter::NamedBytes(std::string_view key, std::string_view text) {
   Key(key).String(text);
-  if (!IsValidUtf8(text)) Key(std::string(key) + "Bytes").String(HexBytes(text));
+  if (EscapedText(text) != text) Key(std::string(key) + "Bytes").String(HexBytes(text));
 }
 
 void JsonWriter::BeforeValue() {
@@ -61,13 +48,12 @@ JsonWriter& JsonWriter::Key(std::string_view key) {
   return *this;
 }
 
-// Names come from scene files and may not be UTF-8; a byte that is not
-// becomes U+FFFD so that the output always parses.
-void JsonWriter::String(std::string_view text) {
+// Names come from scene files and may not be UTF-8: they are shown as the
+// text output shows them, so that the output always parses.
+void JsonWriter::String(std::string_view bytes) {
   BeforeValue();
   out_ += '"';
-  for (std::size_t at = 0; at < text.size();) {
-    const char c = text[at];
+  for (const char c : EscapedText(bytes)) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out_ += '\\';
@@ -80,20 +66,9 @@ void JsonWriter::String(std::string_view text) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
       out_ += escaped;
-    } else if (byte >= 0x80) {
-      const std::size_t length = DecodeUtf8(text, at).length;
-      if (length == 0) {
-        out_ += "\\ufffd";
-        ++at;
-      } else {
-        out_.append(text.substr(at, length));
-        at += length;
-      }
-      continue;
     } else {
       out_ += c;
     }
-    ++at;
   }
   out_ += '"';
 }

@@ -9,7 +9,6 @@
 
 namespace hostsim {
 
-bool IsValidUtf8(std::string_view text);
 std::string HexBytes(std::string_view bytes);  // two lower-case digits a byte
 
 class JsonWriter {
@@ -19,15 +18,16 @@ class JsonWriter {
   void BeginArray() { Open('['); }
   void EndArray() { Close(']'); }
   JsonWriter& Key(std::string_view key);
-  void String(std::string_view text);
+  // Bytes that are not UTF-8 as EscapedText shows them.
+  void String(std::string_view bytes);
   void Number(std::int64_t value);
   void Real(double value);  // null when not finite
   void Bool(bool value);
   void Null();
   void Strings(const std::vector<std::string>& texts);
-  // `key` with `text` as a string; where the text is not valid UTF-8, which
-  // a string can only show with U+FFFD in place of the bad bytes, also
-  // `key`Bytes with every byte in hex, so that nothing is lost.
+  // `key` with `text` as a string; where the string shows the text with
+  // escapes (bytes that are not UTF-8), also `key`Bytes with every byte in
+  // hex, so that nothing is lost.
   void NamedBytes(std::string_view key, std::string_view text);
 
   const std::string& text() const { return out_; }

@@ -7,6 +7,8 @@
 #include <random>
 
 #include "hostsim/cli/text.h"
+#include "hostsim/cli/tree_view.h"
+#include "hostsim/cli/utf8.h"
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene/text.h"
 #include "hostsim/scene/utf8_path.h"
@@ -15,14 +17,23 @@
 
 namespace hostsim {
 
-std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
-  const std::string path = options.Value("--module", DefaultModulePath());
+void CheckModuleFile(const std::string& path, const std::string& howToName) {
+  const std::optional<FileIdentity> found = IdentifyFile(path);
+  if (found && found->folder)
+    throw CliError("'" + path + "' is a folder, not a module file: name the module file in it");
   if (std::FILE* probe = OpenFile(path, "rb")) {
     std::fclose(probe);
-  } else {
-    throw CliError("no module file '" + path + "'" +
-                   (options.Has("--module") ? std::string() : " (build it, or name one with --module PATH)"));
+    return;
   }
+  throw CliError("no module file '" + path + "'" +
+                 (howToName.empty() ? std::string()
+                                    : " (hostsim looks for it in its own folder: keep the two together, or name one" +
+                                          howToName + ")"));
+}
+
+std::unique_ptr<ModuleLibrary> LoadModule(const Options& options) {
+  const std::string path = options.Value("--module", DefaultModulePath());
+  CheckModuleFile(path, options.Has("--module") ? "" : " with --module PATH");
   try {
     return ModuleLibrary::Open(path);
   } catch (const LoadError& error) {
@@ -73,37 +84,59 @@ LoadedScene LoadScene(const Options& options) {
     const std::string path = options.Value("--scene");
     return {ReadSceneFile(path, fileOptions), path};
   } catch (const SceneFileError& error) {
-    throw CliError(error.what());
+    // The message may quote names from the file; the file's own name is as
+    // the user typed it.
+    throw CliError(error.file + (error.line > 0 ? ":" + std::to_string(error.line) : std::string()) + ": " +
+                   EscapedText(error.message));
   }
 }
 
+namespace {
+
+// "bone 40040001 of Head", "object 10000002": enough to tell items of one
+// name apart.
+std::string Described(const Scene& scene, std::uint32_t id) {
+  const Item& item = scene.Get(id);
+  std::string text = std::string(KindLabel(item)) + " " + IdText(id);
+  if (item.kind == Kind::Bone && item.owner != kNoItem) text += " of " + EscapedText(scene.At(item.owner).name);
+  return text;
+}
+
+}  // namespace
+
 std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::string& sceneLabel) {
+  // As typed, then as the output shows a name that is not UTF-8 ("H\xE9ros").
   std::vector<std::uint32_t> named;
-  for (const Item& item : scene.items()) {
-    if (item.id != 0 && item.name == text) named.push_back(item.id);
+  const std::string bytes = UnescapedText(text);
+  for (const std::string_view name : {text, std::string_view(bytes)}) {
+    for (const Item& item : scene.items()) {
+      if (item.id != 0 && item.name == name) named.push_back(item.id);
+    }
+    if (!named.empty() || bytes == text) break;
   }
+  const std::string shown = "'" + EscapedText(named.empty() ? text : std::string_view(scene.Get(named[0]).name)) + "'";
   if (named.size() == 1) return named[0];
   if (named.size() > 1) {
-    std::vector<std::string> ids;
-    ids.reserve(named.size());
-    for (const std::uint32_t id : named) ids.push_back(IdText(id));
-    throw CliError("'" + std::string(text) + "' names " + std::to_string(named.size()) + " items (" +
-                   JoinedChoices(ids) + "); select one by its id");
+    std::vector<std::string> items;
+    items.reserve(named.size());
+    for (const std::uint32_t id : named) items.push_back(Described(scene, id));
+    throw CliError(shown + " names " + std::to_string(named.size()) + " items (" + JoinedChoices(items) +
+                   "); select one by its id");
   }
   std::string_view digits = text;
   if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits.remove_prefix(2);
   if (const std::optional<std::uint32_t> id = ParseHex(digits); id && scene.Contains(*id)) return *id;
   std::vector<std::string> close;
-  const std::string lowered = Lowered(text);
+  const std::string lowered = Lowered(bytes);
   for (const Item& item : scene.items()) {
     if (item.id == 0 || item.name.empty() || close.size() >= 5) continue;
     const bool alike = Lowered(item.name) == lowered ||
-                       (item.name.size() < 64 && text.size() < 64 && EditDistance(Lowered(item.name), lowered) <= 2);
-    if (alike && std::find(close.begin(), close.end(), "'" + item.name + "'") == close.end())
-      close.push_back("'" + item.name + "'");
+                       (item.name.size() < 64 && bytes.size() < 64 && EditDistance(Lowered(item.name), lowered) <= 2);
+    const std::string quoted = "'" + EscapedText(item.name) + "'";
+    if (alike && std::find(close.begin(), close.end(), quoted) == close.end()) close.push_back(quoted);
   }
   std::string hint = close.empty() ? "" : "; did you mean " + JoinedChoices(close) + "?";
-  throw CliError("no item '" + std::string(text) + "' in " + sceneLabel + hint + " (names and ids: hostsim list" +
+  throw CliError("no item " + shown + " in " + sceneLabel + hint + " (names and ids: hostsim list" +
                  (sceneLabel.find("(bundled)") == std::string::npos ? " --scene FILE" : "") + ")");
 }
 

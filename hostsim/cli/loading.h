@@ -15,6 +15,10 @@
 
 namespace hostsim {
 
+// Throws CliError when `path` is a folder or no file; `howToName` (" with
+// --module PATH") is said when the user named no module, and hostsim looked
+// for it beside itself.
+void CheckModuleFile(const std::string& path, const std::string& howToName);
 std::unique_ptr<ModuleLibrary> LoadModule(const Options& options);
 
 // A private copy of a module file, loaded on its own, so that what the module
@@ -41,7 +45,8 @@ LoadedScene LoadScene(const Options& options);
 // --content, checked to be an absolute Windows path.
 SceneFileOptions SceneFileOptionsOf(const Options& options);
 
-// A name (which must name one item) or an id as the tree shows it.
+// A name (which must name one item), as typed or as the output shows it
+// (bytes that are not UTF-8 as "\xE9"), or an id as the tree shows it.
 std::uint32_t ResolveItem(const Scene& scene, std::string_view text, const std::string& sceneLabel);
 
 }  // namespace hostsim

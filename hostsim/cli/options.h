@@ -23,7 +23,7 @@ struct OptionSpec {
 };
 
 inline constexpr OptionSpec kModuleOption{"--module", "PATH", false,
-                                          "the module file (default: the one built beside hostsim)"};
+                                          "the module file (default: the one beside hostsim)"};
 inline constexpr OptionSpec kSceneOption{"--scene", "FILE", false,
                                          "a scene file, versions 1 to 5 (default: the bundled demo)"};
 inline constexpr OptionSpec kContentOption{"--content", "DIR", false,

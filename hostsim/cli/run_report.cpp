@@ -7,32 +7,44 @@
 #include "hostsim/cli/json_writer.h"
 #include "hostsim/cli/text.h"
 #include "hostsim/cli/tree_view.h"
+#include "hostsim/cli/utf8.h"
+#include "hostsim/host/command_language.h"
 #include "hostsim/scene/text.h"
 
 namespace hostsim {
 
 namespace {
 
-// The field and the choice as the user found them.
-std::vector<std::string> ShownValues(const PanelRecord& panel) {
-  std::vector<std::string> shown;
-  for (const ControlRecord& control : panel.shown) {
-    if (control.typeName == kEditControlName) shown.push_back(Quoted(control.text));
+// The field and the choice of the controls, as the user found them or left
+// them.
+std::vector<std::string> FieldAndChoice(const std::vector<ControlRecord>& controls) {
+  std::vector<std::string> values;
+  for (const ControlRecord& control : controls) {
+    if (control.typeName == kEditControlName) values.push_back(Quoted(EscapedText(control.text)));
     if (control.typeName == kChoiceControlName && control.choice >= 0 &&
         static_cast<std::size_t>(control.choice) < control.items.size())
-      shown.emplace_back(Trimmed(control.items[static_cast<std::size_t>(control.choice)], " "));
+      values.push_back(EscapedText(Trimmed(control.items[static_cast<std::size_t>(control.choice)], " ")));
   }
-  return shown;
+  return values;
 }
 
-// One line: what the panel showed, what the user did, what the module got.
-std::string PanelText(const RunRecord& record) {
+std::vector<std::string> ShownValues(const PanelRecord& panel) { return FieldAndChoice(panel.shown); }
+
+// One line: what the panel showed, what the user did (with what the panel
+// held when they confirmed it, when `withConfirmed`), what the module got.
+std::string PanelText(const RunRecord& record, bool withConfirmed) {
   if (!record.panel) return record.scriptedPanel ? "no panel opened; the panel options had no effect" : "";
   const PanelRecord& panel = *record.panel;
-  std::string text = Quoted(panel.title) + " showed ";
+  std::string text = Quoted(EscapedText(panel.title)) + " showed ";
   const std::vector<std::string> shown = ShownValues(panel);
   text += shown.empty() ? "no field or choice" : JoinedChoices(shown);
-  text += "; " + (panel.userActions.empty() ? std::string("nothing done") : JoinedChoices(panel.userActions));
+  std::vector<std::string> actions;
+  for (const std::string& action : panel.userActions) actions.push_back(EscapedText(action));
+  if (withConfirmed && !actions.empty() && actions.back() == "confirmed") {
+    const std::vector<std::string> confirmed = FieldAndChoice(panel.controls);
+    if (!confirmed.empty()) actions.back() += " " + JoinedChoices(confirmed);
+  }
+  text += "; " + (actions.empty() ? std::string("nothing done") : JoinedChoices(actions));
   if (panel.openResult) text += "; open returned " + std::to_string(*panel.openResult);
   return text;
 }
@@ -110,16 +122,17 @@ const char* PartName(Part part) {
 
 // One part of a result as the text lines "hostsim run" prints, each ending in
 // a newline: the parts that need no scene to be told.
-std::vector<std::string> OutcomeLines(const RunRecord& record, Part part, bool color) {
+std::vector<std::string> OutcomeLines(const RunRecord& record, Part part, bool color, bool withConfirmed) {
   std::vector<std::string> lines;
   switch (part) {
     case Part::Messages:
       if (record.result.messages.empty()) lines.emplace_back("messages: none\n");
       for (const Message& message : record.result.messages)
-        lines.push_back("message: " + message.text + (message.secondText ? " / " + *message.secondText : "") + "\n");
+        lines.push_back("message: " + EscapedText(message.text) +
+                        (message.secondText ? " / " + EscapedText(*message.secondText) : "") + "\n");
       break;
     case Part::Panel: {
-      const std::string panel = PanelText(record);
+      const std::string panel = PanelText(record, withConfirmed);
       if (!panel.empty()) lines.push_back("panel: " + panel + "\n");
       break;
     }
@@ -132,19 +145,38 @@ std::vector<std::string> OutcomeLines(const RunRecord& record, Part part, bool c
   return lines;
 }
 
+// Each line with the name of the item it sends, in a column after the
+// longest line: "AddToSelection 40060001  Arm.L".
+std::vector<std::string> SentLinesNamed(const std::vector<std::string>& sent, const Scene& scene) {
+  std::size_t longest = 0;
+  for (const std::string& line : sent) longest = std::max(longest, line.size());
+  std::vector<std::string> named;
+  named.reserve(sent.size());
+  for (const std::string& line : sent) {
+    const ParsedLine parsed = ParseCommandLine(line);
+    const bool names =
+        parsed.valid && !IsEditMode(parsed.verb) && scene.Contains(parsed.item) && !scene.Get(parsed.item).name.empty();
+    named.push_back(names ? PadRight(line, longest) + "  " + EscapedText(scene.Get(parsed.item).name) : line);
+  }
+  return named;
+}
+
 std::vector<std::string> PartLines(const RunRecord& record, Part part, const Scene& scene, bool color) {
   std::vector<std::string> lines;
   switch (part) {
     case Part::Result: lines.push_back("result " + ResultMeaning(record.result.code) + "\n"); break;
     case Part::Lines: {
       const std::size_t count = record.result.lines.size();
+      const bool nothingToStartFrom = count == 0 && record.before.empty() && record.result.code == 0 && !record.panel;
       lines.push_back("sent " + std::to_string(count) + (count == 1 ? " line" : " lines") +
-                      (count == 0 ? "\n" : ":\n"));
-      for (const std::string& line : record.result.lines) lines.push_back("  " + line + "\n");
+                      (nothingToStartFrom ? " (nothing was selected)\n"
+                       : count == 0       ? "\n"
+                                          : ":\n"));
+      for (const std::string& line : SentLinesNamed(record.result.lines, scene)) lines.push_back("  " + line + "\n");
       break;
     }
     case Part::After: lines.push_back("selected after: " + NamedSelection(scene, record.after, false) + "\n"); break;
-    default: return OutcomeLines(record, part, color);
+    default: return OutcomeLines(record, part, color, true);
   }
   return lines;
 }
@@ -166,16 +198,17 @@ std::vector<Part> DifferingParts(const std::vector<RunRecord>& records, const Sc
 
 std::string NamedSelection(const Scene& scene, const std::vector<std::uint32_t>& ids, bool withIds) {
   if (ids.empty()) return "(nothing)";
-  std::unordered_map<std::string_view, std::size_t> uses;
+  // Counted as shown: a name that is UTF-8 may look like another's escapes.
+  std::unordered_map<std::string, std::size_t> uses;
   if (!withIds) {
     for (const Item& item : scene.items()) {
-      if (item.id != 0) ++uses[item.name];
+      if (item.id != 0) ++uses[EscapedText(item.name)];
     }
   }
   std::string text;
   for (const std::uint32_t id : ids) {
     if (!text.empty()) text += ", ";
-    const std::string& name = scene.Get(id).name;
+    const std::string name = EscapedText(scene.Get(id).name);
     if (withIds)
       text += IdText(id) + " " + name;
     else if (uses[name] > 1)
@@ -189,7 +222,7 @@ std::string NamedSelection(const Scene& scene, const std::vector<std::uint32_t>&
 void PrintOutcome(const RunRecord& record, bool color, std::ostream& out) {
   for (const Part part : {Part::Messages, Part::Panel, Part::ProtocolErrors}) {
     if (part == Part::Messages && record.result.messages.empty()) continue;
-    for (const std::string& line : OutcomeLines(record, part, color)) out << line;
+    for (const std::string& line : OutcomeLines(record, part, color, false)) out << line;
   }
 }
 

@@ -46,6 +46,12 @@ PanelUser ScriptedUser(const Options& options) {
   if (options.Has("--kind")) {
     std::vector<std::string> kinds;
     for (const KindKey& known : kKindKeys) kinds.emplace_back(known.name);
+    // The panel counts nulls among the objects; a user thinking of the
+    // outliner's kinds asks for them by name.
+    const std::string asked = options.Value("--kind");
+    if (EqualsIgnoringCase(asked, "null") || EqualsIgnoringCase(asked, "nulls"))
+      throw CliError("the panel has no kind '" + asked +
+                     "': nulls are objects to it, so use --kind object (valid: " + JoinedChoices(kinds) + ")");
     const std::string kind = ChooseIgnoringCase("kind", options.Value("--kind"), kinds);
     const auto found = std::find_if(std::begin(kKindKeys), std::end(kKindKeys),
                                     [&kind](const KindKey& known) { return kind == known.name; });

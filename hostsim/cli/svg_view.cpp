@@ -95,15 +95,22 @@ struct Shown {
   }
 };
 
+// Four characters, "\xE9", that a cut must not split.
+bool EscapeStarts(std::string_view text, std::size_t at) {
+  return text.size() - at >= 4 && text[at] == '\\' && text[at + 1] == 'x';
+}
+
 Shown Show(std::string_view bytes, std::size_t longest) {
+  const std::string text = EscapedText(bytes);
   // Counted first, so that a cut falls between characters, never inside one.
   std::size_t total = 0;
-  for (std::size_t at = 0; at < bytes.size(); ++total) at += std::max<std::size_t>(1, DecodeUtf8(bytes, at).length);
+  for (std::size_t at = 0; at < text.size(); ++total) at += std::max<std::size_t>(1, DecodeUtf8(text, at).length);
   const bool cut = total > longest;
   const std::size_t keep = cut ? (longest == 0 ? 0 : longest - 1) : total;
   Shown shown;
   for (std::size_t at = 0; shown.characters < keep; ++shown.characters) {
-    const Utf8Char c = DecodeUtf8(bytes, at);
+    if (cut && EscapeStarts(text, at) && shown.characters + 4 > keep) break;
+    const Utf8Char c = DecodeUtf8(text, at);
     at += std::max<std::size_t>(1, c.length);
     if (c.length == 0 || !Printable(c.codePoint)) {
       shown.xml += kReplacement;
@@ -116,7 +123,7 @@ Shown Show(std::string_view bytes, std::size_t longest) {
       case '>': shown.xml += "&gt;"; break;
       case '"': shown.xml += "&quot;"; break;
       case '\'': shown.xml += "&#39;"; break;
-      default: shown.xml.append(bytes.substr(at - c.length, c.length));
+      default: shown.xml.append(text.substr(at - c.length, c.length));
     }
     if (c.codePoint >= 0x80) ++shown.wide;
   }

@@ -14,10 +14,10 @@
 #include <string>
 #include <string_view>
 
+#include "hostsim/cli/tree_view.h"
 #include "hostsim/host/host.h"
 #include "hostsim/host/panel.h"
 #include "hostsim/scene/scene.h"
-#include "hostsim/cli/tree_view.h"
 
 namespace hostsim {
 
@@ -30,8 +30,9 @@ struct RunPicture {
 };
 
 // A name, line or message as it is shown: at most `longest` characters, the
-// last of them an ellipsis when cut; a byte that is not UTF-8 and a control
-// character become U+FFFD; the result is escaped for XML text.
+// last of them an ellipsis when cut; a byte that is not UTF-8 shows as
+// EscapedText shows it, a control character as U+FFFD; the result is escaped
+// for XML text.
 std::string XmlText(std::string_view bytes, std::size_t longest);
 
 std::string DrawRunSvg(const Scene& scene, const RunPicture& run);

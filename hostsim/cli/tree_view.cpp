@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "hostsim/cli/text.h"
+#include "hostsim/cli/utf8.h"
 #include "hostsim/scene/text.h"
 
 namespace hostsim {
@@ -66,9 +67,9 @@ std::string RenderTree(const Scene& scene, const std::vector<MarkColumn>& column
         colour = kRed;
     }
     row += IdText(item.id) + "  " + PadRight(KindLabel(item), 6) + "  " +
-           std::string(static_cast<std::size_t>(depth) * 2, ' ') + item.name;
+           std::string(static_cast<std::size_t>(depth) * 2, ' ') + EscapedText(item.name);
     if (colour != nullptr) row = Styled(row, colour, style.color);
-    if (style.files && !item.fileName.empty()) row += "  " + Styled(item.fileName, kDim, style.color);
+    if (style.files && !item.fileName.empty()) row += "  " + Styled(EscapedText(item.fileName), kDim, style.color);
     out += row + "\n";
   });
   return out;

@@ -4,6 +4,7 @@
 #define QZ_HOSTSIM_UTF8_H
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace hostsim {
@@ -18,6 +19,16 @@ struct Utf8Char {
 // surrogate or a value above U+10FFFF gives length 0, since a strict decoder
 // (an XML parser, a JSON reader) rejects the whole document for it.
 Utf8Char DecodeUtf8(std::string_view text, std::size_t at);
+
+// Bytes as every output shows them: text that is UTF-8 as it is; in other
+// text each byte that is not part of a UTF-8 character as "\xE9", so that a
+// name in a legacy code page reads as its bytes and two such names never look
+// alike, and a backslash that would read as the start of such an escape
+// ("\x41" in the name) as "\x5C".
+std::string EscapedText(std::string_view bytes);
+// The bytes EscapedText shows as `text`: each "\x" and two hex digits, in
+// either case, is that byte.
+std::string UnescapedText(std::string_view text);
 
 }  // namespace hostsim
 

@@ -23,15 +23,7 @@ namespace {
 constexpr std::size_t kMaxCommands = 4096;
 
 #if defined(_WIN32)
-std::string LastErrorText() {
-  wchar_t text[512] = {};
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0, text,
-                 sizeof text / sizeof text[0], nullptr);
-  std::string message = Utf8FromWide(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-    message.pop_back();
-  return message.empty() ? "error " + std::to_string(GetLastError()) : message;
-}
+std::string LastErrorText() { return WindowsErrorText(GetLastError()); }
 void* OpenLibrary(const std::string& path, std::string& error) {
   HMODULE handle = LoadLibraryW(WideFromUtf8(path).c_str());
   if (handle == nullptr) error = LastErrorText();
