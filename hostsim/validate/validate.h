@@ -3,7 +3,7 @@
 // or skipped, per command where that applies.
 //
 // Each check, per command where it runs per command, runs in a child process
-// of its own (child_process.h): a module that crashes, hangs or eats memory
+// of its own (process/child_process.h): a module that crashes, hangs or eats memory
 // there is reported as a row like any other, and the other checks go on.
 #ifndef QZ_HOSTSIM_VALIDATE_H
 #define QZ_HOSTSIM_VALIDATE_H
@@ -75,7 +75,7 @@ const Check* FindCheck(std::string_view name);
 std::vector<CheckResult> Validate(const ValidateOptions& options);
 
 // Windows: main() hands its arguments here when the first is kChildArgument
-// (child_process.h); the child runs one check and reports to its parent.
+// (process/child_process.h); the child runs one check and reports to its parent.
 [[noreturn]] void ServeValidationChild(const std::vector<std::string>& arguments);
 
 // An argument as a shell takes it back: bare when that is safe, else quoted.
