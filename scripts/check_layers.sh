@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # The direction of dependency, checked on the includes: hostsim's layers
-# (lowest first: scene, scene_file, host, validate, cli) use only their own
-# layer and those below; no two hostsim files include each other, however
-# indirectly; the module's sources (module/, selection/, byname/) never
-# include hostsim, nor hostsim them. The host's record declarations in host/
-# are shared by both. Prints each offence and fails if there is any.
+# (lowest first: scene, scene_file, host, process, validate, cli) use only
+# their own layer and those below; within cli, only "hostsim validate"
+# (cli_validate.cpp) reaches validate, so that a run, tour, list, save or time
+# needs nothing above host and process; no two hostsim files include each
+# other, however indirectly; the module's sources (module/, selection/,
+# byname/) never include hostsim, nor hostsim them. The host's record
+# declarations in host/ are shared by both. Prints each offence and fails if
+# there is any.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(scene scene_file host validate cli)
+layers=(scene scene_file host process validate cli)
+validate_in_cli=hostsim/cli/cli_validate.cpp
 declare -A rank
 for index in "${!layers[@]}"; do rank[${layers[$index]}]=$index; done
 
@@ -41,6 +45,8 @@ while IFS= read -r file; do
           offence "$file includes $included, which is in no layer"
         elif ((rank[$target] > rank[$layer])); then
           offence "$file ($layer) includes $included, of the higher layer $target"
+        elif [[ $layer == cli && $target == validate && $file != "$validate_in_cli" ]]; then
+          offence "$file includes $included: in cli only $validate_in_cli uses validate"
         fi
         echo "$file $included" >>"$edges"
         ;;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 
 #include "host/panel_records.h"
 #include "hostsim/host/module_library.h"
+#include "hostsim/process/crash_cause.h"
 #include "hostsim/scene/scene.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/process.h"
@@ -290,6 +293,28 @@ TEST(HostsimHostDeathTest, RecordsCalledOutsideAnActivationAbortWithTheCall) {
   ASSERT_NE(g_keptPanels, nullptr);
   EXPECT_DEATH(g_keptItems->parent(0x10000001u), "the module called item info parent outside of a command activation");
   EXPECT_DEATH(g_keptPanels->create("Late", nullptr), "the module called panel create outside of a command activation");
+}
+
+// What a crash report names the cause with; the raw code is written from
+// inside the crash, the words afterwards.
+TEST(HostsimProcess, NamesHowAProcessCrashed) {
+  const struct {
+    std::uint32_t code;
+    const char* raw;
+    const char* words;
+  } codes[] = {{0xC0000005u, "0xC0000005", "0xC0000005 (access violation)"},
+               {0x80000003u, "0x80000003", "0x80000003 (breakpoint)"},
+               {0x0000ABCDu, "0x0000ABCD", "0x0000ABCD"},
+               {0xFFFFFFFFu, "0xFFFFFFFF", "0xFFFFFFFF"}};
+  for (const auto& code : codes) {
+    char raw[hostsim::kExceptionCodeSize];
+    hostsim::FormatExceptionCode(code.code, raw);
+    EXPECT_STREQ(raw, code.raw);
+    EXPECT_EQ(hostsim::ExceptionCodeText(code.code), code.words);
+  }
+  EXPECT_EQ(hostsim::SignalName(SIGSEGV), "SIGSEGV");
+  EXPECT_EQ(hostsim::KnownSignalName(12345), nullptr);
+  EXPECT_EQ(hostsim::SignalName(12345), "signal 12345");
 }
 
 TEST(HostsimLoader, ExplainsWhyAFileIsNotAModule) {

@@ -216,4 +216,6 @@ int RunValidate(const Options& options, Console& console) {
 const Subcommand kValidateSubcommand = {"validate", "check a module file as the host would load and drive it",
                                         ValidateHelp, 1, RunValidate};
 
+void ServeValidateChild(const std::vector<std::string>& arguments) { ServeValidationChild(arguments); }
+
 }  // namespace hostsim

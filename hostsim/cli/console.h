@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "hostsim/validate/validate.h"
+#include "hostsim/host/scripted_run.h"
 
 namespace hostsim {
 

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "hostsim/cli/cli.h"
-#include "hostsim/validate/child_process.h"
-#include "hostsim/validate/validate.h"
+#include "hostsim/cli/cli_validate.h"
+#include "hostsim/process/child_process.h"
+#include "hostsim/process/crash_cause.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -56,10 +57,8 @@ void RestoreConsole() {
 }
 
 LONG WINAPI OnCrash(EXCEPTION_POINTERS* pointers) {
-  const DWORD code = pointers->ExceptionRecord->ExceptionCode;
-  char text[16] = "0x";
-  for (int digit = 0; digit < 8; ++digit) text[9 - digit] = "0123456789ABCDEF"[(code >> (4 * digit)) & 0xF];
-  text[10] = '\0';
+  char text[hostsim::kExceptionCodeSize];
+  hostsim::FormatExceptionCode(pointers->ExceptionRecord->ExceptionCode, text);
   ReportCrash(text);
   RestoreConsole();
   // Not ExitProcess: the crashed module's own teardown would run.
@@ -79,18 +78,19 @@ bool IsTerminal() {
   return SetConsoleMode(out, mode | 0x0004 /* ENABLE_VIRTUAL_TERMINAL_PROCESSING */) != 0;
 }
 #else
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 void OnCrash(int signal) {
-  ReportCrash(signal == SIGSEGV ? "SIGSEGV" : signal == SIGBUS ? "SIGBUS" : signal == SIGFPE ? "SIGFPE" : "SIGILL");
+  ReportCrash(hostsim::KnownSignalName(signal));
   _exit(1);
 }
 void InstallCrashReport() {
-  for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) std::signal(signal, OnCrash);
+  for (const int signal : kCrashSignals) std::signal(signal, OnCrash);
 }
 bool IsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 #endif
 
 int Run(const std::vector<std::string>& arguments) {
-  if (!arguments.empty() && arguments[0] == hostsim::kChildArgument) hostsim::ServeValidationChild(arguments);
+  if (!arguments.empty() && arguments[0] == hostsim::kChildArgument) hostsim::ServeValidateChild(arguments);
   InstallCrashReport();
   std::ios::sync_with_stdio(true);
   CrashReport crashReport;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iterator>
 
 #include "hostsim/cli/text.h"
 #include "hostsim/scene/random_scene.h"
@@ -19,54 +18,47 @@ namespace {
 // pattern could only arrive cut short, which would search for something else.
 constexpr std::size_t kLongestPattern = 127;
 
-struct KindKey {
-  const char* name;
-  char key;
-};
-const KindKey kKindKeys[] = {{"object", '1'}, {"light", '2'}, {"camera", '3'}, {"bone", '4'}};
-
 constexpr char kAllModes[] = "all";
 
 std::uint32_t ParseKey(const std::string& text) {
   // A character is itself, whatever its case: 'D' and 'd' are other keys.
   if (text.size() == 1) return static_cast<unsigned char>(text[0]);
-  if (EqualsIgnoringCase(text, "tab")) return 9;
-  if (EqualsIgnoringCase(text, "enter")) return 13;
+  std::vector<std::string> names;
+  for (const NamedKey& named : kNamedKeys) {
+    if (EqualsIgnoringCase(text, named.name)) return named.key;
+    names.emplace_back(named.name);
+  }
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     if (const std::optional<std::uint32_t> code = ParseHex(std::string_view(text).substr(2))) return *code;
   }
-  throw CliError("unknown key '" + text + "'" + DidYouMean(text, {"tab", "enter"}) +
+  throw CliError("unknown key '" + text + "'" + DidYouMean(text, names) +
                  " (valid: one character such as 4, tab, enter, or a code such as 0x64)");
 }
 
-// The kind first, as it sits above the field; then the typing, then any
-// further keys; then OK or Cancel.
-PanelUser ScriptedUser(const Options& options) {
-  PanelUser user;
+// The same script validate's panel check plays, so that its run lines replay it.
+PanelScript ScriptOf(const Options& options) {
+  PanelScript script;
   if (options.Has("--kind")) {
     std::vector<std::string> kinds;
-    for (const KindKey& known : kKindKeys) kinds.emplace_back(known.name);
+    for (const PanelKind& known : kPanelKinds) kinds.emplace_back(known.name);
     // The panel counts nulls among the objects; a user thinking of the
     // outliner's kinds asks for them by name.
     const std::string asked = options.Value("--kind");
     if (EqualsIgnoringCase(asked, "null") || EqualsIgnoringCase(asked, "nulls"))
       throw CliError("the panel has no kind '" + asked +
                      "': nulls are objects to it, so use --kind object (valid: " + JoinedChoices(kinds) + ")");
-    const std::string kind = ChooseIgnoringCase("kind", options.Value("--kind"), kinds);
-    const auto found = std::find_if(std::begin(kKindKeys), std::end(kKindKeys),
-                                    [&kind](const KindKey& known) { return kind == known.name; });
-    user.PressesToChoose(static_cast<std::uint32_t>(found->key), static_cast<std::int32_t>(found - kKindKeys));
+    script.kind = FindPanelKind(ChooseIgnoringCase("kind", asked, kinds))->name;
   }
   if (options.Has("--pattern")) {
     const std::string pattern = options.Value("--pattern");
     if (pattern.size() > kLongestPattern)
       throw CliError("--pattern is " + std::to_string(pattern.size()) + " bytes; the panel's field holds at most " +
                      std::to_string(kLongestPattern));
-    user.Types(pattern);
+    script.pattern = pattern;
   }
-  for (const std::string& key : options.All("--keys")) user.Presses(ParseKey(key));
-  if (!options.Has("--dismiss")) user.Confirms();
-  return user;
+  for (const std::string& key : options.All("--keys")) script.keys.push_back(ParseKey(key));
+  script.dismisses = options.Has("--dismiss");
+  return script;
 }
 
 bool HasPanelOptions(const Options& options) {
@@ -125,7 +117,7 @@ RunRequest Prepare(const ModuleLibrary& module, const LoadedScene& loaded, const
     request.before.push_back(ResolveItem(loaded.scene, name, loaded.label));
   request.faults = ParseFaults(options);
   request.scriptedPanel = HasPanelOptions(options);
-  request.user = ScriptedUser(options);
+  request.user = ScriptOf(options).User();
   return request;
 }
 

@@ -12,7 +12,7 @@
 #include "hostsim/cli/options.h"
 #include "hostsim/host/host.h"
 #include "hostsim/host/module_library.h"
-#include "hostsim/validate/validate.h"
+#include "hostsim/host/scripted_run.h"
 
 namespace hostsim {
 

@@ -11,12 +11,6 @@ namespace hostsim {
 
 namespace {
 
-std::string SecondsText(double seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", seconds);
-  return text;
-}
-
 [[noreturn]] void EndProcess(int status) {
 #if defined(_WIN32)
   // Not ExitProcess: the hung module's own teardown could hang as well.

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "hostsim/validate/validate.h"
+#include "hostsim/host/scripted_run.h"
 
 namespace hostsim {
 

@@ -81,14 +81,6 @@ PanelHost* g_running = nullptr;
 
 std::string KeyName(std::uint32_t key) { return "0x" + Hex(key); }
 
-// As a person names the key: "4", "tab", "enter"; others by code.
-std::string KeyLabel(std::uint32_t key) {
-  if (key > 0x20 && key < 0x7F) return std::string(1, static_cast<char>(key));
-  if (key == 9) return "tab";
-  if (key == 13) return "enter";
-  return KeyName(key);
-}
-
 std::int32_t ReadWord(const ControlDescriptor* descriptor, int offset) {
   std::int32_t word;
   std::memcpy(&word, reinterpret_cast<const char*>(descriptor) + offset, sizeof word);
@@ -139,6 +131,16 @@ struct PanelHost::Panel {
   ControlRecord& DataOf(const Control& control) { return data.controls[control.index]; }
   void Trace(std::string entry) { data.trace.push_back(std::move(entry)); }
 };
+
+const NamedKey kNamedKeys[2] = {{9, "tab"}, {13, "enter"}};
+
+std::string KeyLabel(std::uint32_t key, int digits) {
+  if (key > 0x20 && key < 0x7F) return std::string(1, static_cast<char>(key));
+  for (const NamedKey& named : kNamedKeys) {
+    if (key == named.key) return named.name;
+  }
+  return "0x" + Hex(key, digits);
+}
 
 PanelUser& PanelUser::Types(std::string text) {
   steps.push_back({UserStep::Action::Type, std::move(text), 0, std::nullopt});

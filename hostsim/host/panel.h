@@ -32,6 +32,17 @@ struct UserStep {
   std::optional<std::int32_t> unlessChosen;
 };
 
+// The keys a person names by a word rather than by their character or code.
+struct NamedKey {
+  std::uint32_t key;
+  const char* name;  // "tab", "enter"
+};
+extern const NamedKey kNamedKeys[2];
+
+// A key as a person names it: "4", "tab", "enter"; others by their code with
+// at least `digits` hex digits, "0x1B".
+std::string KeyLabel(std::uint32_t key, int digits = 1);
+
 // The user every panel of the host meets: the steps in order, then OK or
 // Cancel. A key handler that closes the panel ends the steps early.
 struct PanelUser {

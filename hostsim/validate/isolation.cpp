@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "hostsim/process/child_process.h"
+#include "hostsim/process/crash_cause.h"
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene_file/scene_file.h"
-#include "hostsim/validate/child_process.h"
 #include "hostsim/validate/replay.h"
 #include "hostsim/validate/scenarios.h"
 #include "hostsim/validate/validate.h"

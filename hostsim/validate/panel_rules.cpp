@@ -95,11 +95,4 @@ void CheckPanel(Validation& validation) {
       "opens no panel", ShouldOpenPanel);
 }
 
-std::string DismissedPanelProblem(const PanelRecord& panel, const RunResult& result) {
-  if (!panel.openResult || *panel.openResult != 0) return "";
-  if (!result.lines.empty()) return "sent '" + result.lines.front() + "' after the panel was dismissed";
-  if (!result.messages.empty()) return "showed '" + result.messages.front().text + "' after the panel was dismissed";
-  return "";
-}
-
 }  // namespace hostsim

@@ -1,7 +1,6 @@
 // Command lines that repeat what validate found: "hostsim run ..." for a
 // failure one activation shows, "hostsim validate ... --check NAME" for the
-// rest. Also the scripted panel users validate plays, in the terms of
-// "hostsim run"'s panel options, so that a run line can replay them.
+// rest.
 #ifndef QZ_HOSTSIM_VALIDATE_REPLAY_H
 #define QZ_HOSTSIM_VALIDATE_REPLAY_H
 
@@ -11,22 +10,10 @@
 #include <vector>
 
 #include "hostsim/host/host.h"
+#include "hostsim/host/scripted_run.h"
 #include "hostsim/validate/validate.h"
 
 namespace hostsim {
-
-// What "hostsim run" does with --kind, --pattern, --keys and --dismiss: the
-// kind's key unless that kind is shown, the typing, the keys, then OK or
-// Cancel.
-struct PanelScript {
-  const char* kind = nullptr;  // "object", "light", "camera", "bone"
-  std::optional<std::string> pattern;
-  std::vector<std::uint32_t> keys;
-  bool dismisses = false;
-
-  PanelUser User() const;
-  std::vector<std::string> RunArguments() const;
-};
 
 // One activation as a check set it up.
 struct Activation {
@@ -44,9 +31,6 @@ struct Activation {
 std::string RunReplay(const ValidateOptions& options, const Activation& activation,
                       std::optional<double> timeout = std::nullopt);
 std::string ValidateReplay(const ValidateOptions& options, const std::string& check);
-
-// Seconds as an option takes them: "1", "0.5".
-std::string SecondsText(double seconds);
 
 }  // namespace hostsim
 

@@ -13,7 +13,7 @@
 
 #include "hostsim/host/host.h"
 #include "hostsim/host/module_library.h"
-#include "hostsim/validate/child_process.h"
+#include "hostsim/process/child_process.h"
 #include "hostsim/validate/replay.h"
 #include "hostsim/validate/validate.h"
 

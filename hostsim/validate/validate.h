@@ -3,7 +3,7 @@
 // or skipped, per command where that applies.
 //
 // Each check, per command where it runs per command, runs in a child process
-// of its own (child_process.h): a module that crashes, hangs or eats memory
+// of its own (process/child_process.h): a module that crashes, hangs or eats memory
 // there is reported as a row like any other, and the other checks go on.
 #ifndef QZ_HOSTSIM_VALIDATE_H
 #define QZ_HOSTSIM_VALIDATE_H
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "hostsim/host/host.h"
+#include "hostsim/host/scripted_run.h"
 
 namespace hostsim {
 
@@ -38,20 +39,6 @@ struct CheckResult {
   std::string replay;
 };
 
-// Told what validate is about to run before each run of the module, and when
-// the run is over, so that a crash handler can say where a module crashed.
-// The runs are in child processes; the parent tells of them as their news
-// comes in.
-class StepListener {
- public:
-  virtual void Starting(const std::string& step) = 0;
-  virtual void Finished() = 0;
-
- protected:
-  ~StepListener() = default;
-};
-
-constexpr double kDefaultTimeoutSeconds = 10;
 constexpr std::uint64_t kDefaultMemoryMiB = 1024;
 constexpr int kDefaultRandomScenes = 24;
 
@@ -88,18 +75,8 @@ const Check* FindCheck(std::string_view name);
 std::vector<CheckResult> Validate(const ValidateOptions& options);
 
 // Windows: main() hands its arguments here when the first is kChildArgument
-// (child_process.h); the child runs one check and reports to its parent.
+// (process/child_process.h); the child runs one check and reports to its parent.
 [[noreturn]] void ServeValidationChild(const std::vector<std::string>& arguments);
-
-// The host's faults validate runs with, as "hostsim run --fault" names them:
-// high-id-bits, null-names, missing-service=NAME.
-bool AddFault(std::string_view name, Faults& faults);  // false for a name it does not know
-std::vector<std::string> FaultNames(const Faults& faults);
-constexpr char kFaultChoices[] = "high-id-bits, null-names, missing-service=NAME";
-
-// A command must send and show nothing when its panel is dismissed; the
-// problem with a run that did, or empty.
-std::string DismissedPanelProblem(const PanelRecord& panel, const RunResult& result);
 
 // An argument as a shell takes it back: bare when that is safe, else quoted.
 std::string ShellWord(const std::string& word);

@@ -9,8 +9,8 @@
 // can exit 0; under AddressSanitizer a crash exits 1 with a report). The
 // child's own output goes nowhere: a crash report, or a debugger's dump under
 // Wine, must not end up in the caller's.
-#ifndef QZ_HOSTSIM_CHILD_PROCESS_H
-#define QZ_HOSTSIM_CHILD_PROCESS_H
+#ifndef QZ_HOSTSIM_PROCESS_CHILD_PROCESS_H
+#define QZ_HOSTSIM_PROCESS_CHILD_PROCESS_H
 
 #include <cstdint>
 #include <functional>
@@ -75,11 +75,6 @@ constexpr char kChildArgument[] = "--internal-child";
 // request, runs `work`, sends the result, and ends the process.
 [[noreturn]] void ServeChild(const std::vector<std::string>& arguments, const ChildWork& work);
 
-// "SIGSEGV" for 11; "signal N" for one without a name here.
-std::string SignalName(int signal);
-// "0xC0000005 (access violation)" for a Windows exception code.
-std::string ExceptionCodeText(std::uint32_t code);
-
 }  // namespace hostsim
 
-#endif  // QZ_HOSTSIM_CHILD_PROCESS_H
+#endif  // QZ_HOSTSIM_PROCESS_CHILD_PROCESS_H
