@@ -872,6 +872,34 @@ TEST(HostsimProgram, TimeMeasuresEveryCommandBesideItsFloor) {
   EXPECT_EQ(child["visited"].number, 6);
 }
 
+// A module time is a figure only where it was measured: a search of a few
+// items behind a panel of a hundred microseconds is not shown as 0.0 us
+// beside an overhead computed from the few runs that came out above zero.
+TEST(HostsimProgram, TimeShowsAModuleFigureOnlyWhereItWasMeasured) {
+  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), {"time", "all", "--repeat", "1"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  std::istringstream lines(result.out);
+  std::size_t rows = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.compare(0, 3, "QZ_") != 0 || line.find(':') != std::string::npos) continue;
+    ++rows;
+    SCOPED_TRACE(line);
+    // command, visited and calls take 44 columns, the module 26 and the floor 26.
+    ASSERT_GT(line.size(), 96u);
+    const std::string module = line.substr(44, 26);
+    const std::string overhead = line.substr(96);
+    EXPECT_NE(module.compare(0, 4, "0.0 "), 0);
+    EXPECT_NE(module.compare(0, 5, "0.00 "), 0);
+    const bool figure = module[0] >= '0' && module[0] <= '9';
+    EXPECT_EQ(overhead != "-", figure) << "an overhead goes with a module figure";
+    if (!figure) {
+      EXPECT_TRUE(module.find("lost in its panel's time") == 0 || module.find("below the clock") == 0);
+    }
+  }
+  EXPECT_EQ(rows, 11u) << result.out;
+  EXPECT_NE(result.out.find("\nQZ_Sel_ByName: its panel, "), std::string::npos) << result.out;
+}
+
 TEST(HostsimProgram, ATourStepThatDoesNotReturnIsEndedAndNamed) {
   const std::string path = qztest::WriteTemporaryFile(
       "hang_tour.txt", "QZ_Sel_Child --select Controls\nQZ_Sel_Sibling --select Controls Body\n");
