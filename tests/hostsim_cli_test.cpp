@@ -464,21 +464,52 @@ std::string Joined(const std::vector<std::string>& arguments) {
   return text;
 }
 
-TEST(HostsimProgram, AnswersEveryRequestWithOutputAndExitStatus) {
-  for (const CliCase& cli : kCases) {
-    const std::vector<std::string> arguments = Expanded(cli.arguments);
-    SCOPED_TRACE(Joined(arguments));
-    const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), arguments);
-    EXPECT_EQ(result.status, cli.status) << result.err;
-    EXPECT_NE(result.out.find(cli.out), std::string::npos) << result.out;
-    EXPECT_NE(result.err.find(cli.err), std::string::npos) << result.err;
-    // Errors are one line; help and results go to standard output.
-    if (cli.status == 2 && !cli.arguments.empty()) {
-      EXPECT_EQ(result.out, "");
-      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    }
+// Shown for a failing row: the command line it runs.
+void PrintTo(const CliCase& cli, std::ostream* out) { *out << Joined(cli.arguments); }
+
+// Each row's test is named after its arguments, so that a failure names the
+// row: letters, digits and single underscores, at most 80 of them, and
+// "_case2" on for the second row of the same name.
+std::string RowName(const std::vector<std::string>& arguments) {
+  constexpr std::size_t kMostCharacters = 80;
+  std::string name;
+  for (const char c : Joined(arguments).substr(std::string("hostsim").size())) {
+    if (name.size() == kMostCharacters) break;
+    const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (kept)
+      name += c;
+    else if (!name.empty() && name.back() != '_')
+      name += '_';
+  }
+  while (!name.empty() && name.back() == '_') name.pop_back();
+  return name.empty() ? "no_arguments" : name;
+}
+
+std::string RowTestName(const testing::TestParamInfo<CliCase>& info) {
+  const std::string name = RowName(info.param.arguments);
+  std::size_t repeats = 0;
+  for (std::size_t row = 0; row < info.index; ++row) repeats += RowName(kCases[row].arguments) == name ? 1 : 0;
+  return repeats == 0 ? name : name + "_case" + std::to_string(repeats + 1);
+}
+
+class HostsimRequest : public testing::TestWithParam<CliCase> {};
+
+TEST_P(HostsimRequest, AnswersWithOutputAndExitStatus) {
+  const CliCase& cli = GetParam();
+  const std::vector<std::string> arguments = Expanded(cli.arguments);
+  SCOPED_TRACE(Joined(arguments));
+  const ProcessResult result = qztest::RunProgram(qztest::HostsimPath(), arguments);
+  EXPECT_EQ(result.status, cli.status) << result.err;
+  EXPECT_NE(result.out.find(cli.out), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find(cli.err), std::string::npos) << result.err;
+  // Errors are one line; help and results go to standard output.
+  if (cli.status == 2 && !cli.arguments.empty()) {
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(HostsimProgram, HostsimRequest, testing::ValuesIn(kCases), RowTestName);
 
 TEST(HostsimProgram, AMalformedSceneFileIsRejectedWithItsLine) {
   const std::string path =
