@@ -446,7 +446,7 @@ std::vector<std::string> Expanded(const std::vector<std::string>& arguments) {
     } else if (argument == "@SCENE") {
       // Validate's random scene of seed 3, as a file of the user's.
       static const std::string scene = [] {
-        const std::string path = qztest::WriteTemporaryFile("user_scene.lws", "");
+        std::string path = qztest::WriteTemporaryFile("user_scene.lws", "");
         qztest::RunProgram(qztest::HostsimPath(), {"save", path, "--random", "3"});
         return path;
       }();
