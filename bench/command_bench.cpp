@@ -111,26 +111,6 @@ void PlanningRun(BenchCase& c) {
   if (!result.protocolErrors.empty()) c.error = result.protocolErrors.front();
 }
 
-// Records the case's host calls for its floor. The floor is only honest if
-// it makes the very calls the module made and leaves the host in the same
-// state, and if recording did not change what the module did: an empty
-// answer means it does; otherwise what went wrong.
-std::string RecordFloor(const BenchCase& c, hostsim::CallTrace& trace) {
-  Host& host = Prepare(c);
-  host.ResetCalls();
-  trace = hostsim::RecordCalls(host, ActivationOf(c), kMaxRecordedCalls);
-  if (!trace.complete) return "too many calls to record";
-  const hostsim::CallCounts recorded = host.calls();
-  if (!hostsim::SameCalls(recorded, c.calls)) return "the recorded run made other calls than the planned one";
-  const std::vector<std::uint32_t> selected = host.selection();
-  Prepare(c);
-  host.ResetCalls();
-  hostsim::ReplayCalls(host, trace);
-  if (!hostsim::SameCalls(host.calls(), recorded) || host.selection() != selected)
-    return "the replay made other calls than the module";
-  return "";
-}
-
 // The module, and right after it in the same iteration its floor: timed
 // apart, a slow spell of a shared machine could fall on one side only and
 // pass for the module's overhead or hide it. The floor's time per iteration
@@ -142,24 +122,24 @@ void RunModule(benchmark::State& state, const BenchCase* c) {
   }
   // Without a faithful floor (a walk of billions of calls, say) the module
   // is still timed, and the label says why it stands alone.
-  hostsim::CallTrace trace;
+  const ActivateFunc activate = ActivationOf(*c);
+  hostsim::Floor floor;
   bool withFloor = !c->start;
   if (withFloor) {
-    const std::string problem = RecordFloor(*c, trace);
-    withFloor = problem.empty();
+    floor = hostsim::RecordFloor(Prepare(*c), activate, c->calls, kMaxRecordedCalls, [c] { Prepare(*c); });
+    withFloor = floor.problem.empty();
     if (!withFloor) {
-      trace = hostsim::CallTrace();
-      state.SetLabel("no floor: " + problem);
+      floor.trace = hostsim::CallTrace();
+      state.SetLabel("no floor: " + floor.problem);
     }
   }
-  const ActivateFunc activate = ActivationOf(*c);
   double floorSeconds = 0;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
     Host& host = Prepare(*c);
     state.SetIterationTime(hostsim::TimeActivation(host, activate));
     if (!withFloor) continue;
     Prepare(*c);
-    floorSeconds += hostsim::ReplayCalls(host, trace);
+    floorSeconds += hostsim::ReplayCalls(host, floor.trace);
   }
   if (withFloor)
     state.counters[qzbench::kFloorCounter] = benchmark::Counter(floorSeconds, benchmark::Counter::kAvgIterations);

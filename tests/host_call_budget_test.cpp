@@ -79,6 +79,11 @@ hostsim::Scene Chain(int length) {
   return scene;
 }
 
+// The sizes the budgets are counted for.
+hostsim::Scene Fan500() { return Fan(500); }
+hostsim::Scene Fan600() { return Fan(600); }
+hostsim::Scene Chain300() { return Chain(300); }
+
 std::vector<std::uint32_t> Objects(std::uint32_t from, std::uint32_t count) {
   std::vector<std::uint32_t> ids;
   for (std::uint32_t index = 0; index < count; ++index) ids.push_back(0x10000000u + from + index);
@@ -100,52 +105,32 @@ const Case kCases[] = {
     // only for children of the reference kind.
     {"children of two entries", "QZ_Sel_Child", Rig, {kBody, kArmL}, {2, 0, 0, 2, 5, 0, 0, 0, 0, 0, 4, 0}},
     {"new children of two entries", "QZ_Add_Child", Rig, {kBody, kArmL}, {2, 0, 0, 2, 5, 0, 0, 4, 0, 0, 3, 0}},
-    {"children of a fan's root",
-     "QZ_Sel_Child",
-     [] { return Fan(500); },
-     {0x10000000u},
-     {2, 0, 0, 1, 500, 0, 0, 0, 0, 0, 500, 0}},
-    {"new children of a fan's root",
-     "QZ_Add_Child",
-     [] { return Fan(500); },
-     {0x10000000u},
-     {2, 0, 0, 1, 500, 0, 0, 500, 0, 0, 500, 0}},
+    {"children of a fan's root", "QZ_Sel_Child", Fan500, {0x10000000u}, {2, 0, 0, 1, 500, 0, 0, 0, 0, 0, 500, 0}},
+    {"new children of a fan's root", "QZ_Add_Child", Fan500, {0x10000000u}, {2, 0, 0, 1, 500, 0, 0, 500, 0, 0, 500, 0}},
     // Siblings: the parent once per entry, then its children.
     {"siblings of two entries", "QZ_Sel_Sibling", Rig, {kArmL, kArmR}, {2, 0, 0, 2, 8, 2, 0, 6, 0, 0, 2, 0}},
     // Ancestors: one parent per step; flags for each ancestor of the reference kind.
     {"ancestors of two entries", "QZ_Sel_Throwback", Rig, {kHandL, kProp}, {2, 0, 0, 0, 0, 4, 0, 2, 0, 0, 2, 0}},
-    {"ancestors up a chain",
-     "QZ_Sel_Throwback",
-     [] { return Chain(300); },
-     {0x1000012Bu},
-     {2, 0, 0, 0, 0, 300, 0, 299, 0, 0, 299, 0}},
+    {"ancestors up a chain", "QZ_Sel_Throwback", Chain300, {0x1000012Bu}, {2, 0, 0, 0, 0, 300, 0, 299, 0, 0, 299, 0}},
     // Parents: one parent per entry, collected before anything is sent.
     {"parents of three entries", "QZ_Sel_Parent", Rig, {kHandL, kProp, kLeg}, {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 2, 0}},
     {"new parents of three entries", "QZ_Add_Parent", Rig, {kHandL, kProp, kLeg}, {2, 0, 0, 0, 0, 3, 0, 2, 0, 0, 2, 0}},
-    {"parents of a fan's children",
-     "QZ_Sel_Parent",
-     [] { return Fan(500); },
-     Objects(1, 500),
-     {2, 0, 0, 0, 0, 500, 0, 0, 0, 0, 500, 0}},
+    {"parents of a fan's children", "QZ_Sel_Parent", Fan500, Objects(1, 500), {2, 0, 0, 0, 0, 500, 0, 0, 0, 0, 500, 0}},
     // Descendants: one first child per item reached, one next child per child seen; no flags.
     {"descendants of the body", "QZ_Sel_Descendant", Rig, {kBody}, {2, 0, 0, 5, 6, 0, 0, 0, 0, 0, 4, 0}},
-    {"descendants down a chain",
-     "QZ_Sel_Descendant",
-     [] { return Chain(300); },
-     {kBody},
-     {2, 0, 0, 300, 299, 0, 0, 0, 0, 0, 299, 0}},
+    {"descendants down a chain", "QZ_Sel_Descendant", Chain300, {kBody}, {2, 0, 0, 300, 299, 0, 0, 0, 0, 0, 299, 0}},
     // Hierarchies: the climb to each root, then one walk per distinct root.
     {"hierarchies of two entries", "QZ_Sel_Hierarchy", Rig, {kHandL, kProp}, {2, 0, 0, 6, 6, 4, 0, 0, 0, 0, 6, 0}},
     {"one hierarchy reached from every child",
      "QZ_Sel_Hierarchy",
-     [] { return Fan(500); },
+     Fan500,
      Objects(1, 500),
      {2, 0, 0, 501, 500, 1000, 0, 0, 0, 0, 501, 0}},
     {"one hierarchy reached twice", "QZ_Sel_Hierarchy", Rig, {kHandL, kLeg}, {2, 0, 0, 5, 6, 5, 0, 0, 0, 0, 5, 0}},
     // Scene-wide: one pass over the objects, each tested once, the first one last.
     {"all nulls", "QZ_Sel_AllNulls", Rig, {}, {2, 1, 6, 0, 0, 0, 0, 0, 0, 6, 7, 0}},
     {"all loaded objects", "QZ_Sel_AllObjects", Rig, {}, {2, 1, 6, 0, 0, 0, 0, 0, 6, 0, 3, 0}},
-    {"all nulls of a fan", "QZ_Sel_AllNulls", [] { return Fan(600); }, {}, {2, 1, 601, 0, 0, 0, 0, 0, 0, 601, 202, 0}},
+    {"all nulls of a fan", "QZ_Sel_AllNulls", Fan600, {}, {2, 1, 601, 0, 0, 0, 0, 0, 0, 601, 202, 0}},
 };
 
 TEST(HostCallBudget, EachCommandMakesTheCallsItsWalkNeedsAndNoMore) {
@@ -176,7 +161,7 @@ const SearchCase kSearches[] = {
     {"objects", Rig, {}, "B*", '1', {3, 1, 6, 0, 0, 0, 6, 0, 0, 0, 2, 0}},
     {"objects, none found", Rig, {}, "Nobody", '1', {3, 1, 6, 0, 0, 0, 6, 0, 0, 0, 1, 1}},
     {"lights", Rig, {}, "K*", '2', {3, 1, 2, 0, 0, 0, 2, 0, 0, 0, 2, 0}},
-    {"a fan's objects", [] { return Fan(500); }, {}, "Part_1*", '1', {3, 1, 501, 0, 0, 0, 501, 0, 0, 0, 112, 0}},
+    {"a fan's objects", Fan500, {}, "Part_1*", '1', {3, 1, 501, 0, 0, 0, 501, 0, 0, 0, 112, 0}},
     // Every object in turn, each with an edit-mode line, when no bone matches.
     {"bones of every object, none found", qztest::BoneRig, {}, "Nope", '4', {4, 5, 9, 0, 0, 0, 5, 0, 0, 0, 4, 1}},
     {"bones of the selected bone's object",

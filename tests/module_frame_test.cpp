@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "hostsim/validate/expected_module.h"
 #include "tests/support/module_fixture.h"
 
 namespace {
@@ -23,16 +24,16 @@ TEST(ModuleFrame, DescriptorCarriesSyncVersionAndMachine) {
 
 TEST(ModuleFrame, TableListsElevenCommandsInOrderThenTerminator) {
   const auto& commands = Module().commands();
-  ASSERT_EQ(commands.size(), 11u);
+  ASSERT_EQ(commands.size(), hostsim::kExpectedCommandCount);
   for (std::size_t index = 0; index < commands.size(); ++index) {
     SCOPED_TRACE(commands[index].name);
     EXPECT_EQ(commands[index].name, kCommandNames[index]);
     EXPECT_EQ(commands[index].className, "LayoutGeneric");
     ASSERT_EQ(commands[index].tags.size(), 1u);
-    EXPECT_EQ(commands[index].tags[0].first, "DArover");
-    EXPECT_EQ(commands[index].tags[0].second, 0x00020000u);
+    EXPECT_EQ(commands[index].tags[0].first, hostsim::kExpectedTag);
+    EXPECT_EQ(commands[index].tags[0].second, hostsim::kExpectedTagCode);
   }
-  const CommandEntry& terminator = Module().descriptor().commands[11];
+  const CommandEntry& terminator = Module().descriptor().commands[hostsim::kExpectedCommandCount];
   EXPECT_EQ(terminator.className, nullptr);
   EXPECT_EQ(terminator.name, nullptr);
   EXPECT_EQ(terminator.activate, nullptr);
@@ -41,7 +42,8 @@ TEST(ModuleFrame, TableListsElevenCommandsInOrderThenTerminator) {
 
 TEST(ModuleFrame, EveryCommandSharesOneTagList) {
   const CommandEntry* table = Module().descriptor().commands;
-  for (int index = 1; index < 11; ++index) EXPECT_EQ(table[index].tags, table[0].tags);
+  for (std::size_t index = 1; index < hostsim::kExpectedCommandCount; ++index)
+    EXPECT_EQ(table[index].tags, table[0].tags);
 }
 
 TEST(ModuleFrame, StartupTokenIsFourAndShutdownIgnoresItsArgument) {
@@ -50,26 +52,6 @@ TEST(ModuleFrame, StartupTokenIsFourAndShutdownIgnoresItsArgument) {
   descriptor.shutdown(nullptr);
   descriptor.shutdown(reinterpret_cast<void*>(std::uintptr_t{0xDEAD}));  // NOLINT(performance-no-int-to-ptr)
 }
-
-// The services each command asks for first, in the order it asks.
-struct StartServices {
-  std::string command;
-  std::vector<std::string> services;
-};
-
-const StartServices kStartServices[] = {
-    {"QZ_Sel_Child", {"LW Item Info 3", "LW Interface Info 3"}},
-    {"QZ_Sel_Parent", {"LW Item Info 3", "LW Interface Info 3"}},
-    {"QZ_Sel_Descendant", {"LW Interface Info 3", "LW Item Info 3"}},
-    {"QZ_Sel_Hierarchy", {"LW Interface Info 3", "LW Item Info 3"}},
-    {"QZ_Sel_Sibling", {"LW Item Info 3", "LW Interface Info 3"}},
-    {"QZ_Sel_Throwback", {"LW Item Info 3", "LW Interface Info 3"}},
-    {"QZ_Sel_AllNulls", {"LW Object Info 4", "LW Item Info 3"}},
-    {"QZ_Sel_AllObjects", {"LW Object Info 4", "LW Item Info 3"}},
-    {"QZ_Add_Child", {"LW Item Info 3", "LW Interface Info 3"}},
-    {"QZ_Add_Parent", {"LW Item Info 3", "LW Interface Info 3"}},
-    {"QZ_Sel_ByName", {"LW Item Info 3", "Info Messages 2"}},
-};
 
 hostsim::Scene SmallScene() {
   hostsim::Scene scene;
@@ -80,20 +62,20 @@ hostsim::Scene SmallScene() {
 }
 
 TEST(ActivationContract, MissingStartServiceReturnsTwoAndSendsNothing) {
-  for (const StartServices& start : kStartServices) {
-    for (const std::string& missing : start.services) {
-      SCOPED_TRACE(start.command + " without " + missing);
+  for (const hostsim::ExpectedCommand& start : hostsim::kExpectedCommands) {
+    for (const std::string missing : start.startServices) {
+      SCOPED_TRACE(std::string(start.name) + " without " + missing);
       Host host(SmallScene());
       host.Select({0x10000000u, 0x10000001u});
       host.faults().missingServices = {missing};
-      const hostsim::RunResult result = qztest::RunCommand(host, start.command);
+      const hostsim::RunResult result = qztest::RunCommand(host, start.name);
       EXPECT_EQ(result.code, 2);
       EXPECT_TRUE(result.lines.empty());
       EXPECT_TRUE(result.messages.empty());
       // Both start services are asked for before either answer is tested.
       ASSERT_GE(result.lookups.size(), 2u);
-      EXPECT_EQ(result.lookups[0], start.services[0]);
-      EXPECT_EQ(result.lookups[1], start.services[1]);
+      EXPECT_EQ(result.lookups[0], start.startServices[0]);
+      EXPECT_EQ(result.lookups[1], start.startServices[1]);
       EXPECT_EQ(host.selection(), (std::vector<std::uint32_t>{0x10000000u, 0x10000001u}));
     }
   }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -320,29 +321,14 @@ TEST(Validate, APanelCommandThatOpensNoPanelFailsThePanelCheck) {
       << out.str();
 }
 
-// A replay line as a POSIX shell reads it: words, and double-quoted words
-// with backslash escapes.
+// A replay line as a POSIX shell reads it: bare words, and double-quoted
+// words in which a backslash escapes only $ ` " and itself.
 std::vector<std::string> ShellWords(const std::string& line) {
+  static const std::regex word(R"re("((?:[^"\\]|\\.)*)"|([^ "]+))re");
+  static const std::regex escape(R"re(\\([$`"\\]))re");
   std::vector<std::string> words;
-  std::string word;
-  bool inWord = false, quoted = false;
-  for (std::size_t at = 0; at < line.size(); ++at) {
-    const char c = line[at];
-    if (quoted && c == '\\' && at + 1 < line.size() && std::string("\"$`\\").find(line[at + 1]) != std::string::npos) {
-      word += line[++at];
-    } else if (c == '"') {
-      quoted = !quoted;
-      inWord = true;
-    } else if (c == ' ' && !quoted) {
-      if (inWord) words.push_back(word);
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (inWord) words.push_back(word);
+  for (auto match = std::sregex_iterator(line.begin(), line.end(), word); match != std::sregex_iterator(); ++match)
+    words.push_back((*match)[2].matched ? (*match)[2].str() : std::regex_replace((*match)[1].str(), escape, "$1"));
   return words;
 }
 

@@ -44,8 +44,10 @@ Each repetition times the command and then its floor, back to back; a command qu
 than a tenth of a second in all is repeated until it adds up to that. The figures are
 the median with the 10th and 90th percentile of the repetitions (JSON adds the quickest
 and slowest). A command that opens a panel
-has its panel timed on an empty scene and taken off first, since the replay cannot
-stand in for a panel that calls back into the module.
+has its panel timed too, on an empty scene in each repetition, and the median taken
+off first, since the replay cannot stand in for a panel that calls back into the
+module; where what is left cannot be told from the panel's own spread, the module's
+time is not shown.
 )";
 
 constexpr char kTimeAfterOptions[] = R"(
@@ -59,18 +61,96 @@ replayed, 2 the request could not be carried out.
 
 HelpText TimeHelp() { return {"time COMMAND... [options]", kTimeAbout, kTimeOptions, kTimeAfterOptions}; }
 
-// Beyond this the trace alone would take gigabytes.
-constexpr std::size_t kMaxRecordedCalls = 20000000;
+// ---- the request ---------------------------------------------------------------
+
 constexpr std::uint64_t kMaxItems = 10000000;
 constexpr std::uint64_t kDefaultItems = 100000;
 constexpr std::uint64_t kMaxRepeat = 1000;
 constexpr std::uint64_t kDefaultRepeat = 7;
+constexpr char kAllCommands[] = "all";
+
+struct TimeRequest {
+  std::vector<std::string> commands;
+  std::vector<std::uint32_t> before;
+  PanelUser user;
+  std::size_t repeat = kDefaultRepeat;
+  std::string sceneLabel;
+  std::string selectionLabel;
+};
+
+std::uint64_t ParseCount(const Options& options, std::string_view name, std::uint64_t fallback, std::uint64_t most) {
+  if (!options.Has(name)) return fallback;
+  const std::string text = options.Value(name);
+  const std::optional<std::uint64_t> value = ParseUnsigned(text);
+  if (!value || *value == 0 || *value > most)
+    throw CliError(std::string(name) + " needs a whole number from 1 to " + std::to_string(most) + ", not '" + text +
+                   "'");
+  return *value;
+}
+
+LoadedScene LoadTimeScene(const Options& options) {
+  if (!options.Has("--shape")) {
+    if (options.Has("--items")) throw CliError("--items sizes a generated scene: give --shape too");
+    return LoadRunScene(options);
+  }
+  if (options.Has("--scene") || options.Has("--random")) throw CliError("give --shape, --scene or --random, not two");
+  std::vector<std::string> names;
+  for (const Shape shape : kShapes) names.emplace_back(ShapeName(shape));
+  const std::string name = ChooseIgnoringCase("shape", options.Value("--shape"), names);
+  const Shape shape = kShapes[std::find(names.begin(), names.end(), name) - names.begin()];
+  const std::uint64_t items = ParseCount(options, "--items", kDefaultItems, kMaxItems);
+  return {MakeScene(shape, items), name + " scene of " + Grouped(items) + " items"};
+}
+
+std::vector<std::string> RequestedCommands(const ModuleLibrary& module, const Options& options) {
+  if (options.positional.size() == 1 && EqualsIgnoringCase(options.positional[0], kAllCommands))
+    return CommandNames(module);
+  return options.positional;
+}
+
+TimeRequest ReadRequest(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options) {
+  TimeRequest request;
+  request.commands = RequestedCommands(module, options);
+  // Each command is checked as a run line would check it, and none is asked
+  // for as run asks. The selection and the panel's user do not depend on the
+  // command: the first's serve all.
+  Options single = options;
+  single.positional.assign(request.commands.begin(), request.commands.begin() + (request.commands.empty() ? 0 : 1));
+  const RunRequest first = Prepare(module, loaded, single);
+  request.before = first.before;
+  request.user = first.user;
+  for (std::size_t index = 1; index < request.commands.size(); ++index) {
+    single.positional = {request.commands[index]};
+    Prepare(module, loaded, single);
+  }
+  if (options.Has("--pick")) {
+    if (options.Has("--select")) throw CliError("give --select or --pick, not both");
+    std::vector<std::string> picks;
+    for (const Pick pick : {Pick::One, Pick::OnePercent, Pick::All, Pick::None}) picks.emplace_back(PickName(pick));
+    const std::string pick = ChooseIgnoringCase("selection rule", options.Value("--pick"), picks);
+    request.before =
+        PickSelection(loaded.scene, static_cast<Pick>(std::find(picks.begin(), picks.end(), pick) - picks.begin()));
+  } else if (!options.Has("--select")) {
+    request.before = PickSelection(loaded.scene, Pick::All);
+  }
+  request.selectionLabel =
+      Grouped(request.before.size()) + (request.before.size() == 1 ? " item" : " items") + " selected";
+  request.repeat = ParseCount(options, "--repeat", kDefaultRepeat, kMaxRepeat);
+  request.sceneLabel = loaded.label;
+  return request;
+}
+
+// ---- measuring -------------------------------------------------------------------
+
+// Beyond this the trace alone would take gigabytes.
+constexpr std::size_t kMaxRecordedCalls = 20000000;
 // A command of a few microseconds is within reach of the clock's own jitter
 // (a read of the performance counter under Wine is itself a microsecond):
 // it is repeated until its runs add up to this, so its median is steady.
 constexpr double kQuickSeconds = 0.1;
 constexpr std::size_t kMostQuickRepetitions = 20000;
-constexpr char kAllCommands[] = "all";
+// The least time the text shows as more than 0.0 us.
+constexpr double kLeastShown = 0.05e-6;
 
 struct Spread {
   double min = 0, median = 0, max = 0;
@@ -98,83 +178,22 @@ struct Timing {
   std::vector<double> floor;     // seconds a repetition
   std::vector<double> overhead;  // module / floor - 1, a repetition; NaN where the floor took no measurable time
   bool panel = false;
-  double panelSeconds = 0;  // median, on an empty scene
-  std::string problem;      // why there are no figures
-  std::string noFloor;      // why there is no floor beside the module's figures
+  std::vector<double> panelSeconds;  // a repetition, on an empty scene
+  std::string problem;               // why there are no figures
+  std::string noFloor;               // why there is no floor beside the module's figures
+  // Why the module's own time is too little to show beside its floor: below
+  // the clock's reach, or lost in its panel's. Empty when it shows.
+  std::string unresolved;
+  double panelLeft = 0, panelError = 0;  // what the panel left of the median, and that figure's error
 };
 
-struct TimeRequest {
-  std::vector<std::string> commands;
-  std::vector<std::uint32_t> before;
-  PanelUser user;
-  std::size_t repeat = kDefaultRepeat;
-  std::string sceneLabel;
-  std::string selectionLabel;
-};
-
-std::uint64_t ParseCount(const Options& options, std::string_view name, std::uint64_t fallback, std::uint64_t most) {
-  if (!options.Has(name)) return fallback;
-  const std::string text = options.Value(name);
-  const std::optional<std::uint64_t> value = ParseUnsigned(text);
-  if (!value || *value == 0 || *value > most)
-    throw CliError(std::string(name) + " needs a whole number from 1 to " + std::to_string(most) + ", not '" + text +
-                   "'");
-  return *value;
-}
-
-std::string Grouped(std::uint64_t value) {
-  std::string digits = std::to_string(value);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return digits;
-}
-
-LoadedScene LoadTimeScene(const Options& options) {
-  if (!options.Has("--shape")) {
-    if (options.Has("--items")) throw CliError("--items sizes a generated scene: give --shape too");
-    return LoadRunScene(options);
-  }
-  if (options.Has("--scene") || options.Has("--random")) throw CliError("give --shape, --scene or --random, not two");
-  std::vector<std::string> names;
-  for (const Shape shape : kShapes) names.emplace_back(ShapeName(shape));
-  const std::string name = ChooseIgnoringCase("shape", options.Value("--shape"), names);
-  const Shape shape = kShapes[std::find(names.begin(), names.end(), name) - names.begin()];
-  const std::uint64_t items = ParseCount(options, "--items", kDefaultItems, kMaxItems);
-  return {MakeScene(shape, items), name + " scene of " + Grouped(items) + " items"};
-}
-
-std::vector<std::string> RequestedCommands(const ModuleLibrary& module, const Options& options) {
-  if (options.positional.size() == 1 && EqualsIgnoringCase(options.positional[0], kAllCommands))
-    return CommandNames(module);
-  return options.positional;
-}
-
-TimeRequest PrepareTime(const ModuleLibrary& module, const LoadedScene& loaded, const Options& options) {
-  TimeRequest request;
-  request.commands = RequestedCommands(module, options);
-  // Each command is checked as a run line would check it, the panel's user
-  // and the selection with the first.
-  Options single = options;
-  for (const std::string& command : request.commands.empty() ? std::vector<std::string>{""} : request.commands) {
-    single.positional = command.empty() ? std::vector<std::string>{} : std::vector<std::string>{command};
-    const RunRequest run = Prepare(module, loaded, single);
-    request.before = run.before;
-    request.user = run.user;
-  }
-  if (options.Has("--pick")) {
-    if (options.Has("--select")) throw CliError("give --select or --pick, not both");
-    std::vector<std::string> picks;
-    for (const Pick pick : {Pick::One, Pick::OnePercent, Pick::All, Pick::None}) picks.emplace_back(PickName(pick));
-    const std::string pick = ChooseIgnoringCase("selection rule", options.Value("--pick"), picks);
-    request.before =
-        PickSelection(loaded.scene, static_cast<Pick>(std::find(picks.begin(), picks.end(), pick) - picks.begin()));
-  } else if (!options.Has("--select")) {
-    request.before = PickSelection(loaded.scene, Pick::All);
-  }
-  request.selectionLabel =
-      Grouped(request.before.size()) + (request.before.size() == 1 ? " item" : " items") + " selected";
-  request.repeat = ParseCount(options, "--repeat", kDefaultRepeat, kMaxRepeat);
-  request.sceneLabel = loaded.label;
-  return request;
+// The standard error of a median of many runs, from the spread of their
+// middle 80 % (a normal spread's 10th to 90th percentile is 2.563 standard
+// deviations wide).
+double MedianError(const std::vector<double>& values) {
+  if (values.empty()) return 0;
+  const Spread spread = SpreadOf(values);
+  return 1.2533 * (spread.p90 - spread.p10) / 2.563 / std::sqrt(static_cast<double>(values.size()));
 }
 
 // The host as each repetition finds it: the same selection, the same user.
@@ -192,46 +211,10 @@ double Timed(Host& host, ActivateFunc activate, StepListener& steps, const std::
   return seconds;
 }
 
-// The panel's own part of a command's time: the same user on a scene with
-// nothing in it, so the search behind the panel has nothing to visit.
-double PanelSeconds(ActivateFunc activate, const TimeRequest& request, StepListener& steps, const std::string& step) {
-  Host empty;
-  empty.SetRecordLines(false);
-  empty.panels().SetKeepPanels(false);
-  std::vector<double> samples;
-  for (std::size_t repetition = 0; repetition < request.repeat; ++repetition) {
-    empty.panels().user() = request.user;
-    samples.push_back(Timed(empty, activate, steps, step + " (its panel, on an empty scene)"));
-  }
-  return SpreadOf(samples).median;
-}
-
-// Records the command's calls and checks that their replay is a faithful
-// floor: the recording changed nothing, and the replay makes the very calls
-// and leaves the very selection the command did. Empty when it is.
-std::string RecordFloor(Host& host, ActivateFunc activate, const TimeRequest& request, const CallCounts& planned,
-                        CallTrace& trace) {
-  Reset(host, request);
-  host.ResetCalls();
-  trace = RecordCalls(host, activate, kMaxRecordedCalls);
-  if (!trace.complete) return "more than " + Grouped(kMaxRecordedCalls) + " host calls, too many to record";
-  if (!SameCalls(host.calls(), planned)) return "recording its calls changed what it did";
-  const std::vector<std::uint32_t> selected = host.selection();
-  Reset(host, request);
-  host.ResetCalls();
-  ReplayCalls(host, trace);
-  if (!SameCalls(host.calls(), planned) || host.selection() != selected)
-    return "the replay of its calls made other calls or left another selection";
-  return "";
-}
-
-Timing Measure(Host& host, const ModuleLibrary& module, const std::string& command, const TimeRequest& request,
-               StepListener& steps) {
-  Timing timing;
-  timing.command = command;
-  const ActivateFunc activate = module.Find(command)->activate;
-  const std::string step = "hostsim time: " + command + " on " + request.sceneLabel;
-
+// The run that fixes what the command does: its calls, its result, whether
+// it opens a panel, and whether it keeps the host's rules at all.
+void PlanningRun(Host& host, ActivateFunc activate, const TimeRequest& request, StepListener& steps,
+                 const std::string& step, Timing& timing) {
   Reset(host, request);
   host.ResetCalls();
   const int panelsBefore = host.panels().createCalls();
@@ -240,40 +223,73 @@ Timing Measure(Host& host, const ModuleLibrary& module, const std::string& comma
   timing.result = planned.code;
   timing.calls = host.calls();
   timing.panel = host.panels().createCalls() != panelsBefore;
-  if (!planned.protocolErrors.empty()) {
-    timing.problem = "broke the host's rules: " + planned.protocolErrors.front();
-    return timing;
-  }
-  CallTrace trace;
-  const std::string floorProblem = RecordFloor(host, activate, request, timing.calls, trace);
-  // A walk too long to record is still timed, alone; a replay that differs
-  // from the command is no floor at all.
-  if (!floorProblem.empty() && trace.complete) {
-    timing.problem = floorProblem;
-    return timing;
-  }
-  timing.noFloor = floorProblem;
-  if (!floorProblem.empty()) trace = CallTrace();
-  if (timing.panel) timing.panelSeconds = PanelSeconds(activate, request, steps, step);
+  if (!planned.protocolErrors.empty()) timing.problem = "broke the host's rules: " + planned.protocolErrors.front();
+}
 
+// Times the command and then its floor, back to back, until both medians
+// are steady. A command that opens a panel has its panel timed too, on a scene
+// with nothing in it (the same user, so only the search has nothing to
+// visit); the median of those runs is taken off each of the command's.
+void Repetitions(Host& host, ActivateFunc activate, const TimeRequest& request, StepListener& steps,
+                 const std::string& step, CallTrace* floorTrace, Timing& timing) {
+  Host empty;
+  empty.SetRecordLines(false);
+  empty.panels().SetKeepPanels(false);
+  std::vector<double> totals;
   double spent = 0;
   for (std::size_t repetition = 0;
        repetition < request.repeat || (spent < kQuickSeconds && repetition < kMostQuickRepetitions); ++repetition) {
     Reset(host, request);
-    const double seconds = Timed(host, activate, steps, step);
-    spent += seconds;
-    const double moduleSeconds = std::max(seconds - timing.panelSeconds, 0.0);
-    timing.module.push_back(moduleSeconds);
-    if (!timing.noFloor.empty()) continue;
+    totals.push_back(Timed(host, activate, steps, step));
+    spent += totals.back();
+    if (timing.panel) {
+      empty.panels().user() = request.user;
+      timing.panelSeconds.push_back(Timed(empty, activate, steps, step + " (its panel, on an empty scene)"));
+    }
+    if (floorTrace == nullptr) continue;
     Reset(host, request);
     steps.Starting(step + " (its floor)");
-    const double floorSeconds = ReplayCalls(host, trace);
+    timing.floor.push_back(ReplayCalls(host, *floorTrace));
     steps.Finished();
-    timing.floor.push_back(floorSeconds);
-    // Where the panel took about all of it, what is left is no measurement.
-    timing.overhead.push_back(floorSeconds > 0 && moduleSeconds > 0 ? moduleSeconds / floorSeconds - 1
-                                                                    : std::numeric_limits<double>::quiet_NaN());
   }
+  const double panel = SpreadOf(timing.panelSeconds).median;
+  for (std::size_t repetition = 0; repetition < totals.size(); ++repetition) {
+    timing.module.push_back(std::max(totals[repetition] - panel, 0.0));
+    if (floorTrace == nullptr) continue;
+    const double floorSeconds = timing.floor[repetition];
+    timing.overhead.push_back(floorSeconds > 0 ? timing.module.back() / floorSeconds - 1
+                                               : std::numeric_limits<double>::quiet_NaN());
+  }
+  if (timing.panel) {
+    // The module's part is the difference of two medians, each a little
+    // uncertain; a panel's spread of a hundred microseconds easily hides a
+    // search of a few.
+    timing.panelLeft = SpreadOf(totals).median - panel;
+    timing.panelError = 2 * std::hypot(MedianError(totals), MedianError(timing.panelSeconds));
+    if (timing.panelLeft <= std::max(timing.panelError, kLeastShown)) timing.unresolved = "lost in its panel's time";
+  } else if (SpreadOf(timing.module).median < kLeastShown) {
+    timing.unresolved = "below the clock's reach";
+  }
+}
+
+Timing Measure(Host& host, const ModuleLibrary& module, const std::string& command, const TimeRequest& request,
+               StepListener& steps) {
+  Timing timing;
+  timing.command = command;
+  const ActivateFunc activate = module.Find(command)->activate;
+  const std::string step = "hostsim time: " + command + " on " + request.sceneLabel;
+  PlanningRun(host, activate, request, steps, step, timing);
+  if (!timing.problem.empty()) return timing;
+  Floor floor = RecordFloor(host, activate, timing.calls, kMaxRecordedCalls, [&] { Reset(host, request); });
+  // A walk too long to record is still timed, alone; a replay that differs
+  // from the command is no floor at all.
+  if (!floor.problem.empty() && floor.trace.complete) {
+    timing.problem = floor.problem;
+    return timing;
+  }
+  timing.noFloor = floor.problem;
+  if (!floor.problem.empty()) floor.trace = CallTrace();
+  Repetitions(host, activate, request, steps, step, floor.problem.empty() ? &floor.trace : nullptr, timing);
   return timing;
 }
 
@@ -331,14 +347,20 @@ void PrintTimingsText(const std::vector<Timing>& timings, const TimeRequest& req
       out << timing.problem << "\n";
       continue;
     }
-    out << PadRight(TimeColumn(timing.module), 26) << PadRight(TimeColumn(timing.floor), 26)
-        << OverheadColumn(timing.overhead) << "\n";
+    // A module time that is no measurement is not set beside the floor.
+    const bool shown = timing.unresolved.empty();
+    out << PadRight(shown ? TimeColumn(timing.module) : timing.unresolved, 26) << PadRight(TimeColumn(timing.floor), 26)
+        << (shown ? OverheadColumn(timing.overhead) : "-") << "\n";
   }
   for (const Timing& timing : timings) {
     if (!timing.noFloor.empty()) out << timing.command << ": no floor: " << timing.noFloor << "\n";
-    if (timing.panel && timing.problem.empty())
-      out << timing.command << ": its panel, " << TimeColumn({timing.panelSeconds})
-          << " on an empty scene, is taken off its time\n";
+    if (!timing.panel || !timing.problem.empty()) continue;
+    out << timing.command << ": its panel, " << TimeColumn(timing.panelSeconds)
+        << " on an empty scene, is taken off its time";
+    if (!timing.unresolved.empty())
+      out << "; what is left (" << Seconds(timing.panelLeft, 0) << " us) is within the error of the two medians ("
+          << Seconds(timing.panelError, 0) << " us), too little to time";
+    out << "\n";
   }
 }
 
@@ -376,10 +398,11 @@ void PrintTimingsJson(const std::vector<Timing>& timings, const TimeRequest& req
     if (!timing.problem.empty()) json.Key("problem").String(timing.problem);
     if (!timing.noFloor.empty()) json.Key("noFloor").String(timing.noFloor);
     json.Key("panelSeconds");
-    timing.panel ? json.Real(timing.panelSeconds) : json.Null();
+    timing.panel ? json.Real(SpreadOf(timing.panelSeconds).median) : json.Null();
     SpreadJson(json, "moduleSeconds", timing.module);
     SpreadJson(json, "floorSeconds", timing.floor);
     SpreadJson(json, "overhead", timing.overhead);
+    json.Key("moduleResolved").Bool(timing.unresolved.empty());
     json.EndObject();
   }
   json.EndArray();
@@ -391,7 +414,7 @@ int Time(const Options& options, Console& console) {
   const double timeout = ParseSeconds(options, "--timeout", kDefaultTimeoutSeconds);
   const std::unique_ptr<ModuleLibrary> module = LoadModule(options);
   LoadedScene loaded = LoadTimeScene(options);
-  const TimeRequest request = PrepareTime(*module, loaded, options);
+  const TimeRequest request = ReadRequest(*module, loaded, options);
   Host host(std::move(loaded.scene));
   // Neither is the module's cost: keeping every line, and keeping every panel.
   host.SetRecordLines(false);

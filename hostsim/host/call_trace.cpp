@@ -5,8 +5,11 @@
 #include <cstring>
 #include <ctime>
 #include <iterator>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
+
+#include "hostsim/scene/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -127,42 +130,50 @@ ItemId Answer(ItemId item) {
   return item;
 }
 
-ItemId RecordFirst(ItemKind kind, ItemId scope) {
-  Note(HostSlot::FirstItem, scope, 0, kind);
-  return Answer(g_recorder.items->first(kind, scope));
+// The record each host slot belongs to, as the lookup found it.
+template <typename Record>
+const Record* HostRecord();
+template <>
+const ItemInfo* HostRecord() {
+  return g_recorder.items;
 }
-ItemId RecordNext(ItemId item) {
-  Note(HostSlot::NextItem, item);
-  return Answer(g_recorder.items->next(item));
+template <>
+const InterfaceInfo* HostRecord() {
+  return g_recorder.interfaceInfo;
 }
-ItemId RecordFirstChild(ItemId parent) {
-  Note(HostSlot::FirstChild, parent);
-  return Answer(g_recorder.items->firstChild(parent));
+template <>
+const ObjectInfo* HostRecord() {
+  return g_recorder.objects;
 }
-ItemId RecordNextChild(ItemId parent, ItemId previous) {
-  Note(HostSlot::NextChild, parent, previous);
-  return Answer(g_recorder.items->nextChild(parent, previous));
-}
-ItemId RecordParent(ItemId item) {
-  Note(HostSlot::Parent, item);
-  return Answer(g_recorder.items->parent(item));
-}
-const char* RecordName(ItemId item) {
-  Note(HostSlot::Name, item);
-  return g_recorder.items->name(item);
-}
-unsigned RecordFlags(ItemId item) {
-  Note(HostSlot::ItemFlags, item);
-  return g_recorder.interfaceInfo->itemFlags(item);
-}
-const char* RecordFileName(ItemId object) {
-  Note(HostSlot::FileName, object);
-  return g_recorder.objects->fileName(object);
-}
-int RecordPointCount(ItemId object) {
-  Note(HostSlot::PointCount, object);
-  return g_recorder.objects->pointCount(object);
-}
+
+// A call's arguments as the trace keeps them: items in the order given, and
+// a kind.
+struct NotedArguments {
+  ItemId items[2] = {};
+  int count = 0;
+  int kind = 0;
+
+  void Add(ItemId item) { items[count++] = item; }
+  void Add(ItemKind itemKind) { kind = itemKind; }
+};
+
+// What the module is given in place of the host's `Field`: a routine that
+// notes the call, makes it, and remembers the item it answered.
+template <HostSlot Slot, auto Field>
+struct Recorded;
+
+template <HostSlot Slot, typename Record, typename Result, typename... Args, Result (*Record::*Field)(Args...)>
+struct Recorded<Slot, Field> {
+  static Result Call(Args... args) {
+    NotedArguments noted;
+    (noted.Add(args), ...);
+    Note(Slot, noted.items[0], noted.items[1], noted.kind);
+    const Result answer = (HostRecord<Record>()->*Field)(args...);
+    if constexpr (std::is_same_v<Result, ItemId>) return Answer(answer);
+    return answer;
+  }
+};
+
 void RecordMessage(const char* text, const char* secondText) {
   Note(HostSlot::Message, 0, 0, 0, text);
   g_recorder.messages->info(text, secondText);
@@ -195,16 +206,25 @@ void* RecordLookup(const char* name, int useMode) {
   switch (service) {
     case kItems:
       r.items = static_cast<const ItemInfo*>(record);
-      r.proxyItems = {RecordFirst,    RecordNext,     RecordFirstChild, RecordNextChild, RecordParent,
-                      r.items->slot5, r.items->slot6, r.items->slot7,   RecordName};
+      r.proxyItems = {Recorded<HostSlot::FirstItem, &ItemInfo::first>::Call,
+                      Recorded<HostSlot::NextItem, &ItemInfo::next>::Call,
+                      Recorded<HostSlot::FirstChild, &ItemInfo::firstChild>::Call,
+                      Recorded<HostSlot::NextChild, &ItemInfo::nextChild>::Call,
+                      Recorded<HostSlot::Parent, &ItemInfo::parent>::Call,
+                      r.items->slot5,
+                      r.items->slot6,
+                      r.items->slot7,
+                      Recorded<HostSlot::Name, &ItemInfo::name>::Call};
       return &r.proxyItems;
     case kInterface:
       r.interfaceInfo = static_cast<const InterfaceInfo*>(record);
-      r.proxyInterface = {r.interfaceInfo->slot0, r.interfaceInfo->selectedItems, RecordFlags};
+      r.proxyInterface = {r.interfaceInfo->slot0, r.interfaceInfo->selectedItems,
+                          Recorded<HostSlot::ItemFlags, &InterfaceInfo::itemFlags>::Call};
       return &r.proxyInterface;
     case kObjects:
       r.objects = static_cast<const ObjectInfo*>(record);
-      r.proxyObjects = {RecordFileName, RecordPointCount};
+      r.proxyObjects = {Recorded<HostSlot::FileName, &ObjectInfo::fileName>::Call,
+                        Recorded<HostSlot::PointCount, &ObjectInfo::pointCount>::Call};
       return &r.proxyObjects;
     case kMessages:
       r.messages = static_cast<const MessageFuncs*>(record);
@@ -347,6 +367,27 @@ double ReplayCalls(Host& host, CallTrace& trace) {
   const double seconds = TimeActivation(host, ReplayActivation);
   g_replay = nullptr;
   return seconds;
+}
+
+Floor RecordFloor(Host& host, ActivateFunc activate, const CallCounts& planned, std::size_t maxCalls,
+                  const std::function<void()>& reset) {
+  Floor floor;
+  reset();
+  host.ResetCalls();
+  floor.trace = RecordCalls(host, activate, maxCalls);
+  if (!floor.trace.complete) {
+    floor.problem = "more than " + Grouped(maxCalls) + " host calls, too many to record";
+  } else if (!SameCalls(host.calls(), planned)) {
+    floor.problem = "recording its calls changed what it did";
+  } else {
+    const std::vector<std::uint32_t> selected = host.selection();
+    reset();
+    host.ResetCalls();
+    ReplayCalls(host, floor.trace);
+    if (!SameCalls(host.calls(), planned) || host.selection() != selected)
+      floor.problem = "the replay of its calls made other calls or left another selection";
+  }
+  return floor;
 }
 
 }  // namespace hostsim

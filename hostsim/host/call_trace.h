@@ -13,6 +13,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "host/host_records.h"
@@ -65,6 +67,20 @@ CallTrace RecordCalls(Host& host, ActivateFunc activate, std::size_t maxCalls);
 // Runs an activation that makes exactly the recorded calls, with the recorded
 // arguments and lines, and returns the CPU seconds spent inside it.
 double ReplayCalls(Host& host, CallTrace& trace);
+
+struct Floor {
+  CallTrace trace;
+  std::string problem;  // why the replay is no floor; empty when it is one
+};
+
+// Records the command's calls and checks that their replay is a faithful
+// floor: recording changed nothing the command did (it made the calls
+// `planned` counts), and the replay makes the very calls and leaves the very
+// selection the recorded run did. `reset` puts the host back as the command
+// found it, before each of the two runs. A trace cut short at `maxCalls`
+// (its `complete` false) is no floor either.
+Floor RecordFloor(Host& host, ActivateFunc activate, const CallCounts& planned, std::size_t maxCalls,
+                  const std::function<void()>& reset);
 
 // Runs the command and returns the seconds spent inside its activation only,
 // leaving out the host's work before and after it: the thread's CPU time

@@ -63,4 +63,10 @@ std::optional<std::uint64_t> ParseUnsigned(const std::string& text) {
   return value;
 }
 
+std::string Grouped(std::uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
 }  // namespace hostsim

@@ -41,6 +41,9 @@ std::optional<std::uint32_t> ParsePositive(std::string_view digits);
 // the library would wrap around.
 std::optional<std::uint64_t> ParseUnsigned(const std::string& text);
 
+// Digits in groups of three, as counts are shown to users: "1,234,567".
+std::string Grouped(std::uint64_t value);
+
 }  // namespace hostsim
 
 #endif  // QZ_HOSTSIM_SCENE_TEXT_H

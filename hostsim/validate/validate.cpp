@@ -7,6 +7,7 @@
 #include "hostsim/host/module_library.h"
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/validate/expected_module.h"
 #include "hostsim/validate/panel_rules.h"
 #include "hostsim/validate/scenarios.h"
 
@@ -14,33 +15,8 @@ namespace hostsim {
 
 namespace {
 
-// The two services each command must ask for before anything else, and
-// answer with 2 when either is missing.
-struct StartServices {
-  const char* command;
-  const char* first;
-  const char* second;
-};
-
-const StartServices kStartServices[] = {
-    {"QZ_Sel_Child", kItemInfoService, kInterfaceInfoService},
-    {"QZ_Sel_Parent", kItemInfoService, kInterfaceInfoService},
-    {"QZ_Sel_Descendant", kInterfaceInfoService, kItemInfoService},
-    {"QZ_Sel_Hierarchy", kInterfaceInfoService, kItemInfoService},
-    {"QZ_Sel_Sibling", kItemInfoService, kInterfaceInfoService},
-    {"QZ_Sel_Throwback", kItemInfoService, kInterfaceInfoService},
-    {"QZ_Sel_AllNulls", kObjectInfoService, kItemInfoService},
-    {"QZ_Sel_AllObjects", kObjectInfoService, kItemInfoService},
-    {"QZ_Add_Child", kItemInfoService, kInterfaceInfoService},
-    {"QZ_Add_Parent", kItemInfoService, kInterfaceInfoService},
-    {"QZ_Sel_ByName", kItemInfoService, kMessageService},
-};
-
-const char* const kExpectedCommands[] = {
-    "QZ_Sel_Child",   "QZ_Sel_Parent",    "QZ_Sel_Descendant", "QZ_Sel_Hierarchy",
-    "QZ_Sel_Sibling", "QZ_Sel_Throwback", "QZ_Sel_AllNulls",   "QZ_Sel_AllObjects",
-    "QZ_Add_Child",   "QZ_Add_Parent",    "QZ_Sel_ByName",
-};
+// The tag as the reports show it: "DArover" 0x00020000.
+std::string ExpectedTagText() { return Quoted(kExpectedTag) + " 0x" + IdText(kExpectedTagCode); }
 
 void CheckLoad(Validation& validation) {
   try {
@@ -65,18 +41,19 @@ void CheckDescriptor(Validation& validation) {
 void CheckCommandTable(Validation& validation) {
   if (!validation.NeedModule()) return;
   const std::vector<CommandInfo>& commands = validation.module->commands();
-  const std::size_t expected = sizeof kExpectedCommands / sizeof kExpectedCommands[0];
+  const std::size_t expected = kExpectedCommandCount;
   for (std::size_t index = 0; index < commands.size() || index < expected; ++index) {
     const std::string position = "entry " + std::to_string(index + 1) + ": ";
     if (index >= commands.size()) {
-      validation.Report(CheckStatus::Failed, position + "the table ends before " + kExpectedCommands[index]);
+      validation.Report(CheckStatus::Failed, position + "the table ends before " + kExpectedCommands[index].name);
       return;
     }
     const CommandInfo& command = commands[index];
-    if (index >= expected || command.name != kExpectedCommands[index]) {
-      validation.Report(CheckStatus::Failed, position + "'" + command.name + "', expected " +
-                                                 (index < expected ? "'" + std::string(kExpectedCommands[index]) + "'"
-                                                                   : std::string("the end of the table")));
+    if (index >= expected || command.name != kExpectedCommands[index].name) {
+      validation.Report(CheckStatus::Failed,
+                        position + "'" + command.name + "', expected " +
+                            (index < expected ? "'" + std::string(kExpectedCommands[index].name) + "'"
+                                              : std::string("the end of the table")));
       return;
     }
     if (command.className != kCommandClass) {
@@ -95,9 +72,9 @@ void CheckCommandTags(Validation& validation) {
   for (std::size_t index = 0; index < validation.module->commands().size(); ++index) {
     const CommandInfo& command = validation.module->commands()[index];
     const bool right =
-        command.tags.size() == 1 && command.tags[0].first == "DArover" && command.tags[0].second == 0x00020000u;
+        command.tags.size() == 1 && command.tags[0].first == kExpectedTag && command.tags[0].second == kExpectedTagCode;
     if (!right) {
-      validation.Report(CheckStatus::Failed, "does not carry exactly the tag \"DArover\" 0x00020000", command.name);
+      validation.Report(CheckStatus::Failed, "does not carry exactly the tag " + ExpectedTagText(), command.name);
       return;
     }
     if (table[index].tags != table[0].tags) {
@@ -105,7 +82,7 @@ void CheckCommandTags(Validation& validation) {
       return;
     }
   }
-  validation.Report(CheckStatus::Passed, "every command tagged \"DArover\" 0x00020000 from one list");
+  validation.Report(CheckStatus::Passed, "every command tagged " + ExpectedTagText() + " from one list");
 }
 
 void CheckLoadUnload(Validation& validation) {
@@ -147,9 +124,9 @@ void CheckLoadUnload(Validation& validation) {
 void CheckMissingServices(Validation& validation) {
   validation.RunScenarios(std::string(kDemoSceneName) + " without either", [&validation](const std::string& command) {
     std::vector<Scenario> scenarios;
-    for (const StartServices& start : kStartServices) {
-      if (command != start.command) continue;
-      for (const char* missing : {start.first, start.second}) {
+    for (const ExpectedCommand& expected : kExpectedCommands) {
+      if (command != expected.name) continue;
+      for (const char* missing : expected.startServices) {
         for (const UpdateMode mode : kModes) {
           Scenario scenario;
           scenario.scene = validation.demo;

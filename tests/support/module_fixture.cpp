@@ -4,13 +4,15 @@
 
 #include <cstdio>
 
+#include "hostsim/validate/expected_module.h"
+
 namespace qztest {
 
-const std::vector<std::string> kCommandNames = {
-    "QZ_Sel_Child",   "QZ_Sel_Parent",    "QZ_Sel_Descendant", "QZ_Sel_Hierarchy",
-    "QZ_Sel_Sibling", "QZ_Sel_Throwback", "QZ_Sel_AllNulls",   "QZ_Sel_AllObjects",
-    "QZ_Add_Child",   "QZ_Add_Parent",    "QZ_Sel_ByName",
-};
+const std::vector<std::string> kCommandNames = [] {
+  std::vector<std::string> names;
+  for (const hostsim::ExpectedCommand& command : hostsim::kExpectedCommands) names.emplace_back(command.name);
+  return names;
+}();
 
 const hostsim::ModuleLibrary& Module() { return hostsim::ProgramModule("qz_tests"); }
 
