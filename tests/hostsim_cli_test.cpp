@@ -22,6 +22,16 @@ namespace {
 
 using qztest::ProcessResult;
 
+// A folder of its own beside the test's temporary files, its name ending in
+// SUFFIX (accents and other scripts, which Windows hands over in UTF-16).
+std::filesystem::path NewFolder(const std::string& marker, const std::string& suffix) {
+  const std::string unique = qztest::WriteTemporaryFile(marker, "");
+  const std::filesystem::path folder = std::filesystem::u8path(unique + suffix);
+  std::filesystem::create_directories(folder);
+  std::remove(unique.c_str());
+  return folder;
+}
+
 struct CliCase {
   std::vector<std::string> arguments;  // "@MODULE" and "@FIXTURE" stand for built files
   int status;
@@ -607,9 +617,7 @@ TEST(HostsimProgram, VersionNamesTheReleaseAndTheModuleBesideIt) {
 // open each file by that name, not by its bytes read in the ANSI code page.
 TEST(HostsimProgram, FilesNamedInAnyScriptOpen) {
   namespace fs = std::filesystem;
-  const std::string marker = qztest::WriteTemporaryFile("names", "");
-  const fs::path folder = fs::u8path(marker + " Scène シーン");
-  fs::create_directories(folder);
+  const fs::path folder = NewFolder("names", " Scène シーン");
   const auto inFolder = [&](const std::string& name) { return (folder / fs::u8path(name)).u8string(); };
   const std::string scene = inFolder("リグ é.lws");
   const std::string tour = inFolder("ツアー ü.txt");
@@ -641,7 +649,6 @@ TEST(HostsimProgram, FilesNamedInAnyScriptOpen) {
     EXPECT_NE(result.out.find(step.out), std::string::npos) << result.out;
   }
   fs::remove_all(folder);
-  std::remove(marker.c_str());
 }
 
 TEST(HostsimProgram, NoTreePrintsTheResultAlone) {
@@ -885,9 +892,7 @@ TEST(HostsimProgram, SaveKeepsTheFrameRangeAndRate) {
 // with --force, whole.
 TEST(HostsimProgram, SaveNeverReplacesTheSceneItReads) {
   namespace fs = std::filesystem;
-  const std::string marker = qztest::WriteTemporaryFile("save_guard", "");
-  const fs::path folder = fs::u8path(marker + " Scène");
-  fs::create_directories(folder);
+  const fs::path folder = NewFolder("save_guard", " Scène");
   const auto inFolder = [&](const std::string& name) { return (folder / fs::u8path(name)).u8string(); };
   const auto readBack = [](const std::string& path) {
     std::ostringstream text;
@@ -937,7 +942,6 @@ TEST(HostsimProgram, SaveNeverReplacesTheSceneItReads) {
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path().u8string());
   EXPECT_EQ(left.size(), linked ? 2u : 3u) << ::testing::PrintToString(left);
   fs::remove_all(folder);
-  std::remove(marker.c_str());
 }
 
 // Names are bytes from scene files, perhaps in a legacy code page: each byte
