@@ -147,8 +147,14 @@ ChildOutcome RunInChild(const std::string& request, const ChildWork&, const Chil
   startup.hStdOutput = nowhere;
   startup.hStdError = nowhere;
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                      CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  // A loaded machine (seen under Wine: error 1359) can refuse a start that
+  // succeeds a moment later; a check must not fail for it.
+  BOOL started = FALSE;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt > 0) Sleep(200);
+    started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                             CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  }
   CloseHandle(resultWrite);
   CloseHandle(requestRead);
   CloseHandle(nowhere);
