@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "hostsim/cli/utf8.h"
+#include "hostsim/scene/utf8.h"
 #include "hostsim/scene/text.h"
 
 namespace hostsim {

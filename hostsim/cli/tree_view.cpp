@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "hostsim/cli/text.h"
-#include "hostsim/cli/utf8.h"
+#include "hostsim/scene/utf8.h"
 #include "hostsim/scene/text.h"
 
 namespace hostsim {
