@@ -1,4 +1,4 @@
-#include "hostsim/cli/json_writer.h"
+#include "hostsim/scene/json_writer.h"
 
 #include <cmath>
 #include <cstdio>
