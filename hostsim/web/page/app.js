@@ -135,8 +135,8 @@
     box.replaceChildren(el("strong", "", "The scene could not be opened. "));
     if (error && error.name === "QzSceneError") {
       box.append(el("code", "", error.message));
-      const text = error.line && source.bytes ? lineOf(source.bytes, error.line) : null;
-      if (text !== null) box.append(el("pre", "", "line " + error.line + ": " + text));
+      const text = error.line && source.bytes ? lineOf(source.bytes, error.line) : "";
+      if (text && text.trim()) box.append(el("pre", "", "line " + error.line + ": " + text));
     } else {
       box.append(el("span", "", String((error && error.message) || error)));
     }
@@ -150,7 +150,7 @@
 
   function lineOf(bytes, number) {
     const lines = new TextDecoder().decode(bytes).split(/\r\n|\r|\n/);
-    return number >= 1 && number <= lines.length ? lines[number - 1] : null;
+    return number >= 1 && number <= lines.length ? lines[number - 1] : "";
   }
 
   async function openFile(file) {
@@ -196,6 +196,7 @@
     $("redo").disabled = state.at === state.history.length - 1;
     const toggle = $("before-after");
     toggle.disabled = !run;
+    $("clear").disabled = !entry.selection.length;
     toggle.setAttribute("aria-pressed", String(state.showBefore && !!run));
     $("selection-count").textContent =
       (state.showBefore && run ? "before: " : "") + shown.length + " selected";
@@ -221,6 +222,8 @@
     const after = !state.showBefore || !run;
     const shown = after ? entry.selection : run.before;
     const places = new Map(shown.map((id, i) => [id, i + 1]));
+    // One width for every place badge, so the kind badges and names stay in their columns.
+    tree.style.setProperty("--place-width", String(shown.length).length * 7 + 12 + "px");
     const before = run && after ? new Set(run.before) : null;
     const reference = shown.length ? scene.items[state.index.get(shown[0])].kind : null;
     const first = Math.max(0, Math.floor(tree.scrollTop / ROW_HEIGHT) - OVERSCAN);
@@ -257,13 +260,16 @@
       rows.append(row);
     }
     $("outliner-rows").replaceChildren(rows);
-    tree.setAttribute("aria-activedescendant", "row-" + state.active);
+    if (scene.items.length) tree.setAttribute("aria-activedescendant", "row-" + state.active);
+    else tree.removeAttribute("aria-activedescendant");
   }
 
   function renderOutcome(run, after) {
     const lines = $("lines");
     const messages = $("messages");
     lines.replaceChildren();
+    // Thousands of lines in columns cost more to lay out than the command takes to run.
+    lines.classList.toggle("long", !!run && run.outcome.lines.length > 200);
     messages.replaceChildren();
     $("panel-summary").textContent = "";
     $("replay-line").textContent = "";
