@@ -293,7 +293,8 @@
     outcome.lines.forEach((line, i) => {
       const item = lineItem(outcome, i);
       const li = el("li", "", line);
-      if (item) li.title = item.name;
+      // Drawn by the style sheet beside the line, so the item's text stays exactly the line sent.
+      if (item) li.dataset.name = item.name;
       lines.append(li);
     });
     for (const message of outcome.messages) {
@@ -592,7 +593,7 @@
       const details = el("details");
       details.append(el("summary", "", mode + ": the lines sent"));
       const list = el("ol", "lines");
-      list.setAttribute("aria-label", "Lines sent with " + mode + " updates");
+      list.setAttribute("aria-label", mode + " updates: lines");
       for (const line of outcome.lines) list.append(el("li", "", line));
       details.append(list);
       box.append(details);
