@@ -268,8 +268,6 @@
     const lines = $("lines");
     const messages = $("messages");
     lines.replaceChildren();
-    // Thousands of lines in columns cost more to lay out than the command takes to run.
-    lines.classList.toggle("long", !!run && run.outcome.lines.length > 200);
     messages.replaceChildren();
     $("panel-summary").textContent = "";
     $("replay-line").textContent = "";
@@ -440,8 +438,11 @@
     else panel.queue.push(event);
   }
 
-  // The dialog is made from the controls the module created: a choice becomes radio buttons named by its
-  // item texts, an edit field the text box; controls that only draw (the border) have nothing to show.
+  // The dialog is made from the controls the module created, each drawn as the host draws its type: a choice
+  // as radio buttons named by its item texts, an edit field as the text box. A border only frames the others.
+  const isChoice = (control) => control.type === "ChoiceControl";
+  const isEdit = (control) => control.type === "EditControl";
+
   function buildPanel(view) {
     const controls = $("panel-controls");
     controls.replaceChildren();
@@ -450,7 +451,7 @@
     panel.queue = [];
     $("panel-title").textContent = view.title;
     view.controls.forEach((control, c) => {
-      if (Array.isArray(control.items)) {
+      if (isChoice(control)) {
         const group = el("fieldset", "choice");
         group.append(el("legend", "", control.label.trim() || "Kind"));
         control.items.forEach((text, i) => {
@@ -465,7 +466,7 @@
           panel.radios.push(radio);
         });
         controls.append(group);
-      } else if (typeof control.text === "string" && !panel.box) {
+      } else if (isEdit(control) && !panel.box) {
         const label = el("label", "pattern", control.label.trim() || "Pattern");
         const box = el("input");
         box.type = "text";
@@ -479,14 +480,15 @@
       }
     });
     $("panel").showModal();
-    // The module keeps its field active while the panel is drawn, so typing starts in the box.
-    if (panel.box) panel.box.focus();
+    // The module keeps its field active while the panel is drawn, so typing starts in the box; the pattern
+    // it remembers is selected, so that typing replaces it and an arrow key keeps it.
+    if (panel.box) panel.box.select();
   }
 
   function updatePanel(view) {
-    const choice = view.controls.find((control) => Array.isArray(control.items));
+    const choice = view.controls.find(isChoice);
     if (choice) panel.radios.forEach((radio, i) => (radio.checked = i === choice.choice));
-    const edit = view.controls.find((control) => typeof control.text === "string");
+    const edit = view.controls.find(isEdit);
     // The field may refuse what was typed (it holds 127 bytes); while more typing waits, the box is ahead.
     if (edit && panel.box && !panel.queue.length && panel.box.value !== edit.text) panel.box.value = edit.text;
   }
@@ -524,7 +526,7 @@
     let stage = 0;
     return async (view) => {
       if (!answer || !answer.confirmed) return { type: "cancel" };
-      const choice = view.controls.find((control) => Array.isArray(control.items));
+      const choice = view.controls.find(isChoice);
       const want = choice ? choice.items.findIndex((text) => text.trim().toLowerCase() === answer.kind) : -1;
       stage++;
       if (stage === 1 && want >= 0 && choice.choice !== want) return { type: "choose", item: want };
