@@ -2,7 +2,10 @@
 # Builds the release from what is committed (git archive HEAD, in a fresh
 # folder) and writes dist/QZ_Lasso-VERSION-win64.zip, the matching -debug.zip
 # with the symbols, and dist/SHA256SUMS over both. VERSION is the one in
-# CMakeLists.txt's project().
+# CMakeLists.txt's project(). The zip carries the DLL, hostsim.exe, the page
+# scripts/playground.sh makes (playground/), and for its reader Guide.html,
+# made from README.md's sections for users, with the files it shows and links,
+# and README.txt pointing to it.
 #
 #   bash scripts/release.sh           build and package
 #   bash scripts/release.sh --check   build twice, from two different folders,
@@ -12,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
-usage() { sed -n '2,10s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '2,13s/^# \{0,1\}//p' "$0"; }
 check=false
 case "${1:-}" in
   "") ;;
@@ -22,7 +25,7 @@ case "${1:-}" in
 esac
 [ $# -le 1 ] || { usage >&2; exit 2; }
 
-bash scripts/setup.sh git zip
+bash scripts/setup.sh git zip cmark python3
 
 git rev-parse --verify -q HEAD >/dev/null || { echo "release: needs a git checkout with a commit" >&2; exit 2; }
 commit=$(git rev-parse HEAD)
@@ -52,19 +55,6 @@ binutil() {
   local tool=$1
   shift
   SOURCE_DATE_EPOCH=0 "x86_64-w64-mingw32-$tool" "$@"
-}
-
-# The local pictures README.md shows, as paths in the repository: inline links
-# and images, reference definitions and HTML src attributes. Links to the web,
-# to anchors or outside the repository are left alone.
-readme_pictures() {
-  {
-    grep -oE '\]\([^)]*\)' "$1" | sed -E 's/^\]\([[:space:]]*//; s/\)$//; s/[[:space:]]+("[^"]*"|'"'"'[^'"'"']*'"'"')[[:space:]]*$//' || true
-    grep -oE "src=(\"[^\"]*\"|'[^']*')" "$1" | sed -E 's/^src=.//; s/.$//' || true
-    grep -E '^[[:space:]]{0,3}\[[^]]+\]:[[:space:]]*[^[:space:]]' "$1" |
-      sed -E 's/^[[:space:]]*\[[^]]+\]:[[:space:]]*//; s/[[:space:]].*$//' || true
-  } | sed -E 's/^<//; s/>$//; s/[#?].*$//; s/%20/ /g; s|^\./||' |
-    grep -iE '\.(png|jpe?g|gif|svg|webp)$' | grep -vE '^([a-zA-Z][a-zA-Z0-9+.-]*:|/)' | sort -u || true
 }
 
 # build FOLDER: exports HEAD into FOLDER/QZ_Lasso, builds it there, and leaves
@@ -99,20 +89,44 @@ build() {
     cp "$package/$binary" "$symbols/$binary.debug" "$files/"
   done
 
+  # The page, built from the same export; what it loads is beside it, so it
+  # opens from the unpacked folder with nothing fetched.
+  if ! (cd "$source" && bash scripts/playground.sh) >>"$folder/build.log" 2>&1; then
+    tail -40 "$folder/build.log" >&2
+    echo "release: the page did not build (log above)" >&2
+    exit 1
+  fi
+  local page
+  for page in index.html app.js style.css qz_host.js qz_lasso.js; do
+    [ -f "$source/dist/playground/$page" ] || { echo "release: scripts/playground.sh made no $page" >&2; exit 1; }
+  done
+  cp -R "$source/dist/playground" "$package/playground"
+  # Compared on its own by --check: the module compiled for the browser.
+  cp "$package/playground/qz_lasso.js" "$files/"
+
   local document
-  for document in README.md LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md examples/demo_rig.lws; do
+  for document in LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md examples/demo_rig.lws; do
     [ -f "$source/$document" ] || { echo "release: $document is not committed" >&2; exit 1; }
     cp "$source/$document" "$package/$document"
   done
-  local picture
-  while IFS= read -r picture; do
-    case "/$picture/" in
-      */../*) echo "release: README.md shows '$picture', outside the repository" >&2; exit 1 ;;
+  # Notepad, where a double-click on a .txt lands, wants Windows line ends.
+  sed -e "s/@VERSION@/$version/g" -e 's/\r*$/\r/' "$source/docs/release/README.txt" >"$package/README.txt"
+
+  # The guide shows the pictures and links the files it names; those not in
+  # the package yet are copied from the export.
+  local linked
+  python3 "$source/scripts/guide.py" make "$source/README.md" "$package/Guide.html" "$version" >"$folder/linked"
+  while IFS= read -r linked; do
+    case "/$linked/" in
+      */../*) echo "release: the guide links '$linked', outside the package" >&2; exit 1 ;;
     esac
-    [ -f "$source/$picture" ] || { echo "release: README.md shows '$picture', which is not committed" >&2; exit 1; }
-    mkdir -p "$package/$(dirname "$picture")"
-    cp "$source/$picture" "$package/$picture"
-  done < <(readme_pictures "$source/README.md")
+    [ -f "$package/$linked" ] && continue
+    [ -f "$source/$linked" ] || { echo "release: the guide links '$linked', which is not committed" >&2; exit 1; }
+    mkdir -p "$package/$(dirname "$linked")"
+    cp "$source/$linked" "$package/$linked"
+  done <"$folder/linked"
+  python3 "$source/scripts/guide.py" check "$package" >"$folder/guide-check" ||
+    { cat "$folder/guide-check" >&2; echo "release: Guide.html does not hold together (above)" >&2; exit 1; }
 
   pack "$folder/package" "$folder/out/$name.zip"
   pack "$folder/symbols" "$folder/out/$name-debug.zip"

@@ -3,10 +3,10 @@
 # (scripts/check_layers.sh), a native build under AddressSanitizer and UBSan,
 # then the Windows DLL cross-built, inspected, and tested under Wine, then the
 # release zip built twice (it must come out the same), unpacked and tried as a
-# Windows user gets it.
+# Windows user gets it: its guide and page whole, its programs run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh python3 libxml2-utils librsvg2-bin unzip
+bash scripts/setup.sh python3 libxml2-utils librsvg2-bin unzip cmark
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -48,22 +48,48 @@ check() {
     tail -30 "$unpacked/output" | sed 's/^/        /'
   fi
 }
-holds() {  # ZIP FILE...: these files under the one top folder; anything else only a picture README.md shows
+# ZIP FILE...: these files under the one top folder; anything else only a
+# picture Guide.html shows, or a file of the page (what playground.sh copies).
+holds() {
   local entries entry
   entries=$(unzip -Z1 "$1" | sort)
   shift
   comm -13 <(echo "$entries") <(printf "$name/%s\n" "$@" | sort) | sed 's/^/missing: /' | grep . && return 1
   while IFS= read -r entry; do
     case "$entry" in
+      "$name"/playground/*) ;;
       "$name"/*.png | "$name"/*.svg | "$name"/*.jpg | "$name"/*.jpeg | "$name"/*.gif | "$name"/*.webp)
-        grep -qF "${entry#"$name/"}" "$shipped/README.md" || { echo "not shown in README.md: $entry"; return 1; } ;;
+        grep -qF "src=\"${entry#"$name/"}\"" "$shipped/Guide.html" || { echo "not shown in Guide.html: $entry"; return 1; } ;;
       *) echo "unexpected: $entry"; return 1 ;;
     esac
   done < <(comm -23 <(echo "$entries") <(printf "$name/%s\n" "$@" | sort))
 }
-check "the zip holds the DLL, hostsim.exe, the documents, the demo scene and README's pictures" \
-  holds "dist/$name.zip" QZ_Lasso.p hostsim.exe README.md LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md \
-  examples/demo_rig.lws
+check "the zip holds the DLL, hostsim.exe, the page, the guide and its pictures, the documents and the demo scene" \
+  holds "dist/$name.zip" QZ_Lasso.p hostsim.exe Guide.html README.txt LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md \
+  examples/demo_rig.lws playground/index.html playground/app.js playground/style.css playground/qz_host.js \
+  playground/qz_lasso.js
+check "every link and picture of Guide.html is in the unpacked folder, and it names no build step" \
+  python3 scripts/guide.py check "$shipped"
+readme_for_notepad() {  # Windows line ends throughout, and the guide and the page named
+  [ "$(grep -c $'\r$' "$1")" -eq "$(wc -l <"$1")" ] && grep -q 'Guide\.html' "$1" &&
+    grep -q 'playground\\index\.html' "$1" && ! grep -q '@VERSION@' "$1"
+}
+check "README.txt is for Notepad and points to Guide.html" readme_for_notepad "$shipped/README.txt"
+# The page loads the module, its host and the page's own script, in that
+# order, from beside it: a double-click on file:// fetches nothing else. The
+# browser tests open it from the unpacked folder too.
+page_loads_from_beside_it() {
+  local scripts script
+  scripts=$(grep -oE '<script[^>]* src="[^"]*"' "$1/index.html" | sed -E 's/.*src="([^"]*)"/\1/')
+  echo "scripts: $(tr '\n' ' ' <<<"$scripts")"
+  [ "$(grep -xE 'qz_lasso\.js|qz_host\.js|app\.js' <<<"$scripts" | tr '\n' ' ')" = "qz_lasso.js qz_host.js app.js " ] ||
+    { echo "index.html must load qz_lasso.js, qz_host.js and app.js, in that order"; return 1; }
+  for script in $scripts; do
+    case "$script" in *:* | /*) echo "loads $script from elsewhere"; return 1 ;; esac
+    [ -f "$1/$script" ] || { echo "index.html loads $script, which is not beside it"; return 1; }
+  done
+}
+check "the page loads only what lies beside it in the unpacked folder" page_loads_from_beside_it "$shipped/playground"
 check "the debug zip holds the symbol files" holds "dist/$name-debug.zip" QZ_Lasso.p.debug hostsim.exe.debug
 check "SHA256SUMS matches both zips" bash -c 'cd dist && sha256sum --strict -c SHA256SUMS'
 check "the DLL: one export, system imports, version resource, stripped, at most 160 KiB" \

@@ -15,8 +15,11 @@
 
 #include "hostsim/cli/cli.h"
 #include "hostsim/scene/json_writer.h"
+#include "hostsim/scene/scene_shapes.h"
+#include "hostsim/scene_file/scene_file.h"
 #include "tests/support/json_value.h"
 #include "tests/support/process.h"
+#include "tests/support/scene_outline.h"
 
 namespace {
 
@@ -295,6 +298,13 @@ const CliCase kCases[] = {
     {{"save", "-"}, 0, "AddBone 40060001\nBoneName Arm.L\nParentItem 40050001\n", ""},
     {{"save"}, 2, "", "hostsim save: where to? name the OUTPUT file"},
     {{"save", "-", "--random", "1", "--scene", "x.lws"}, 2, "", "give --scene or --random, not both"},
+    {{"save", "-", "--shape", "wide", "--scene", "x.lws"}, 2, "", "give --shape, --scene or --random, not two"},
+    {{"save", "-", "--items", "5"}, 2, "", "hostsim save: --items sizes a generated scene: give --shape too\n"},
+    {{"save", "-", "--shape", "Mixed", "--items", "0"}, 2, "", "--items needs a whole number from 1 to 10000000"},
+    {{"save", "-", "--shape", "mixed", "--items", "4"},
+     0,
+     "AddNullObject 10000000 Rig (0)\n\nLoadObjectLayer 1 10000001 Objects/Body_00000.lwo\nParentItem 10000000\n",
+     "wrote the scene to standard output: 4 items,"},
 
     // Help for each subcommand, and the commands of the module run would load.
     {{"help"}, 0, "usage: hostsim SUBCOMMAND [options]   (hostsim help SUBCOMMAND for its options)\n", ""},
@@ -884,6 +894,20 @@ TEST(HostsimProgram, SaveKeepsTheFrameRangeAndRate) {
             "LWSC\n5\n\nFirstFrame -10\nLastFrame 250\nFramesPerSecond 29.97\n\nAddNullObject 10000000 Rig\n\n"
             "AmbientColor 1 1 1\nAmbientIntensity 0.05\n\nCurrentObject 0\nCurrentLight 0\nCurrentCamera 0\n");
   std::remove(source.c_str());
+  std::remove(saved.c_str());
+}
+
+// A generated scene saved is the scene time measures on, item for item, at a
+// size where every shape repeats its pattern.
+TEST(HostsimProgram, SaveWritesEachGeneratedShapeAsTimeMakesIt) {
+  const std::string saved = qztest::WriteTemporaryFile("shape.lws", "");
+  for (const hostsim::Shape shape : hostsim::kShapes) {
+    SCOPED_TRACE(hostsim::ShapeName(shape));
+    const ProcessResult save = qztest::RunProgram(
+        qztest::HostsimPath(), {"save", saved, "--shape", hostsim::ShapeName(shape), "--items", "2100", "--force"});
+    ASSERT_EQ(save.status, 0) << save.err;
+    EXPECT_EQ(qztest::Outline(hostsim::ReadSceneFile(saved)), qztest::Outline(hostsim::MakeScene(shape, 2100)));
+  }
   std::remove(saved.c_str());
 }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "hostsim/cli/loading.h"
 #include "hostsim/scene/random_scene.h"
@@ -14,15 +15,14 @@ namespace hostsim {
 namespace {
 
 const std::vector<OptionSpec> kSaveOptions = {
-    kSceneOption,
-    kContentOption,
-    {"--random", "SEED", false, "save the random scene validate made from SEED instead"},
-    {"--force", "", false, "replace OUTPUT when it exists (never the scene being read)"}};
+    kSceneOption, kContentOption, {"--random", "SEED", false, "save the random scene validate made from SEED instead"},
+    kShapeOption, kItemsOption,   {"--force", "", false, "replace OUTPUT when it exists (never the scene being read)"}};
 
 // The paragraphs of "hostsim save --help", as they print.
 constexpr char kSaveAbout[] = R"(Writes a scene as a version-5 scene file (OUTPUT '-' for standard output): a scene of
-any version, the bundled demo, or the random scene validate reports by its seed, so
-that it can be shared and run again with --scene.
+any version, the bundled demo, the random scene validate reports by its seed, or a
+scene generated in one of time's shapes, so that it can be shared and run again with
+--scene, or opened where only a file will do.
 
 What is written is what hostsim reads: the items, their names, object files and
 hierarchy, and the frame range and rate. Motion, display, light, camera and render
@@ -64,7 +64,9 @@ int Save(const Options& options, Console& console) {
   SceneFileOptions fileOptions;
   fileOptions.contentDirectory = options.Value("--content", fileOptions.contentDirectory);
   Scene scene;
-  if (options.Has("--random")) {
+  if (std::optional<LoadedScene> generated = LoadShapeScene(options)) {
+    scene = std::move(generated->scene);
+  } else if (options.Has("--random")) {
     const std::string seed = options.Value("--random");
     const std::optional<std::uint64_t> value = ParseUnsigned(seed);
     if (!value) throw CliError("--random needs a number, not '" + seed + "'");

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hostsim/scene/json_writer.h"
@@ -21,9 +23,6 @@ namespace hostsim {
 
 namespace {
 
-const OptionSpec kShapeOption{"--shape", "SHAPE", false,
-                              "a generated scene instead: wide, deep, balanced or mixed, of --items items"};
-const OptionSpec kItemsOption{"--items", "N", false, "the generated scene's size (default: 100000)"};
 const OptionSpec kPickOption{"--pick", "WHICH", false,
                              "the selection by rule: one (the middle item in scene order), 1% (every hundredth), all "
                              "or none (default: all, unless --select names items)"};
@@ -63,8 +62,6 @@ HelpText TimeHelp() { return {"time COMMAND... [options]", kTimeAbout, kTimeOpti
 
 // ---- the request ---------------------------------------------------------------
 
-constexpr std::uint64_t kMaxItems = 10000000;
-constexpr std::uint64_t kDefaultItems = 100000;
 constexpr std::uint64_t kMaxRepeat = 1000;
 constexpr std::uint64_t kDefaultRepeat = 7;
 constexpr char kAllCommands[] = "all";
@@ -78,28 +75,9 @@ struct TimeRequest {
   std::string selectionLabel;
 };
 
-std::uint64_t ParseCount(const Options& options, std::string_view name, std::uint64_t fallback, std::uint64_t most) {
-  if (!options.Has(name)) return fallback;
-  const std::string text = options.Value(name);
-  const std::optional<std::uint64_t> value = ParseUnsigned(text);
-  if (!value || *value == 0 || *value > most)
-    throw CliError(std::string(name) + " needs a whole number from 1 to " + std::to_string(most) + ", not '" + text +
-                   "'");
-  return *value;
-}
-
 LoadedScene LoadTimeScene(const Options& options) {
-  if (!options.Has("--shape")) {
-    if (options.Has("--items")) throw CliError("--items sizes a generated scene: give --shape too");
-    return LoadRunScene(options);
-  }
-  if (options.Has("--scene") || options.Has("--random")) throw CliError("give --shape, --scene or --random, not two");
-  std::vector<std::string> names;
-  for (const Shape shape : kShapes) names.emplace_back(ShapeName(shape));
-  const std::string name = ChooseIgnoringCase("shape", options.Value("--shape"), names);
-  const Shape shape = kShapes[std::find(names.begin(), names.end(), name) - names.begin()];
-  const std::uint64_t items = ParseCount(options, "--items", kDefaultItems, kMaxItems);
-  return {MakeScene(shape, items), name + " scene of " + Grouped(items) + " items"};
+  std::optional<LoadedScene> generated = LoadShapeScene(options);
+  return generated ? std::move(*generated) : LoadRunScene(options);
 }
 
 std::vector<std::string> RequestedCommands(const ModuleLibrary& module, const Options& options) {

@@ -10,6 +10,7 @@
 #include "hostsim/cli/tree_view.h"
 #include "hostsim/scene/utf8.h"
 #include "hostsim/scene/examples.h"
+#include "hostsim/scene/scene_shapes.h"
 #include "hostsim/scene/text.h"
 #include "hostsim/scene/utf8_path.h"
 #include "hostsim/scene_file/demo_scene.h"
@@ -89,6 +90,24 @@ LoadedScene LoadScene(const Options& options) {
     throw CliError(error.file + (error.line > 0 ? ":" + std::to_string(error.line) : std::string()) + ": " +
                    EscapedText(error.message));
   }
+}
+
+// Past this a mistyped digit would only exhaust memory.
+constexpr std::uint64_t kMaxShapeItems = 10000000;
+constexpr std::uint64_t kDefaultShapeItems = 100000;
+
+std::optional<LoadedScene> LoadShapeScene(const Options& options) {
+  if (!options.Has("--shape")) {
+    if (options.Has("--items")) throw CliError("--items sizes a generated scene: give --shape too");
+    return std::nullopt;
+  }
+  if (options.Has("--scene") || options.Has("--random")) throw CliError("give --shape, --scene or --random, not two");
+  std::vector<std::string> names;
+  for (const Shape shape : kShapes) names.emplace_back(ShapeName(shape));
+  const std::string name = ChooseIgnoringCase("shape", options.Value("--shape"), names);
+  const Shape shape = kShapes[std::find(names.begin(), names.end(), name) - names.begin()];
+  const std::uint64_t items = ParseCount(options, "--items", kDefaultShapeItems, kMaxShapeItems);
+  return LoadedScene{MakeScene(shape, items), name + " scene of " + Grouped(items) + " items"};
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,17 @@ struct LoadedScene {
   std::string label;  // the file as the user named it, or the bundled demo
 };
 LoadedScene LoadScene(const Options& options);
+
+// A scene generated in one of the benchmarks' shapes, for time to measure on
+// and save to write out: the same items for the same shape and size on every
+// machine.
+inline constexpr OptionSpec kShapeOption{"--shape", "SHAPE", false,
+                                         "a generated scene instead: wide, deep, balanced or mixed, of --items items"};
+inline constexpr OptionSpec kItemsOption{"--items", "N", false, "the generated scene's size (default: 100000)"};
+// The scene --shape and --items ask for, or nothing without --shape. Throws
+// CliError for --items alone, for --shape beside --scene or --random, and for
+// an unknown shape or a size out of range.
+std::optional<LoadedScene> LoadShapeScene(const Options& options);
 // --content, checked to be an absolute Windows path.
 SceneFileOptions SceneFileOptionsOf(const Options& options);
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "hostsim/cli/text.h"
+#include "hostsim/scene/text.h"
 
 namespace hostsim {
 
@@ -124,6 +126,16 @@ double ParseSeconds(const Options& options, std::string_view name, double fallba
   if (text.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400)
     throw CliError(std::string(name) + " needs a number of seconds above 0, not '" + text + "'");
   return seconds;
+}
+
+std::uint64_t ParseCount(const Options& options, std::string_view name, std::uint64_t fallback, std::uint64_t most) {
+  if (!options.Has(name)) return fallback;
+  const std::string text = options.Value(name);
+  const std::optional<std::uint64_t> value = ParseUnsigned(text);
+  if (!value || *value == 0 || *value > most)
+    throw CliError(std::string(name) + " needs a whole number from 1 to " + std::to_string(most) + ", not '" + text +
+                   "'");
+  return *value;
 }
 
 }  // namespace hostsim

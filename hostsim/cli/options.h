@@ -4,6 +4,7 @@
 #define QZ_HOSTSIM_CLI_OPTIONS_H
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <ostream>
@@ -76,6 +77,8 @@ bool UseColor(const Options& options, const Console& console);
 
 // Seconds above 0 and at most a day, or `fallback` when the option is absent.
 double ParseSeconds(const Options& options, std::string_view name, double fallback);
+// A whole number from 1 to `most`, or `fallback` when the option is absent.
+std::uint64_t ParseCount(const Options& options, std::string_view name, std::uint64_t fallback, std::uint64_t most);
 
 // A subcommand of hostsim: its help, whose options are the ones it parses,
 // and what it does with them.
