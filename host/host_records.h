@@ -35,8 +35,8 @@ using ServiceLookup = void* (*)(const char* serviceName, int useMode);
 
 using Opaque = void*;  // a slot we do not call or read
 
-// Byte offset of a slot on the 64-bit build.
-constexpr std::size_t SlotOffset(std::size_t slot) { return 8 * slot; }
+// Byte offset of a slot: a slot is one pointer wide.
+constexpr std::size_t SlotOffset(std::size_t slot) { return sizeof(void*) * slot; }
 
 // ---- "LW Item Info 3" ---------------------------------------------------
 
@@ -116,8 +116,8 @@ struct CommandTag {
   const char* text;
   std::uint32_t code;
 };
-static_assert(offsetof(CommandTag, code) == 8, "tag code after its text");
-static_assert(sizeof(CommandTag) == 16, "tag entries are two slots");
+static_assert(offsetof(CommandTag, code) == SlotOffset(1), "tag code after its text");
+static_assert(sizeof(CommandTag) == SlotOffset(2), "tag entries are two slots");
 
 struct CommandEntry {
   const char* className;
@@ -142,9 +142,9 @@ struct ModuleDescriptor {
   void (*shutdown)(void* serverData);
   const CommandEntry* commands;
 };
-static_assert(offsetof(ModuleDescriptor, startup) == 16, "startup on an 8-byte boundary");
-static_assert(offsetof(ModuleDescriptor, shutdown) == 24, "shutdown after startup");
-static_assert(offsetof(ModuleDescriptor, commands) == 32, "command table last");
+static_assert(sizeof(void*) != 8 || offsetof(ModuleDescriptor, startup) == 16, "startup on an 8-byte boundary");
+static_assert(sizeof(void*) != 8 || offsetof(ModuleDescriptor, shutdown) == 24, "shutdown after startup");
+static_assert(sizeof(void*) != 8 || offsetof(ModuleDescriptor, commands) == 32, "command table last");
 
 constexpr const char kDescriptorSymbol[] = "_mod_descrip";
 constexpr const char kCommandClass[] = "LayoutGeneric";

@@ -27,7 +27,7 @@ struct ControlValue {
 static_assert(offsetof(ControlValue, type) == 0, "value type code");
 static_assert(offsetof(ControlValue, integer) == 4, "integer value");
 static_assert(offsetof(ControlValue, pointer) == 8, "pointer value and text buffer");
-static_assert(offsetof(ControlValue, capacity) == 16, "text capacity");
+static_assert(sizeof(void*) != 8 || offsetof(ControlValue, capacity) == 16, "text capacity");
 
 // Handed to "add control". The words after the type code mean something
 // different for each control type, so they are named by position.
@@ -43,7 +43,7 @@ struct ControlDescriptor {
 static_assert(offsetof(ControlDescriptor, type) == 0, "descriptor type code");
 static_assert(offsetof(ControlDescriptor, word4) == 4, "descriptor byte 4");
 static_assert(offsetof(ControlDescriptor, at8) == 8, "descriptor byte 8");
-static_assert(offsetof(ControlDescriptor, word16) == 16, "descriptor byte 16");
+static_assert(sizeof(void*) != 8 || offsetof(ControlDescriptor, word16) == 16, "descriptor byte 16");
 
 struct PanelControl;
 

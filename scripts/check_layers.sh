@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The direction of dependency, checked on the includes: hostsim's layers
 # (lowest first: scene, scene_file, host, process, validate, cli) use only
-# their own layer and those below; within cli, only "hostsim validate"
+# their own layer and those below; web, the playground page's layer, sits on
+# host beside cli: it uses host and what is below it, and no other layer
+# uses web; within cli, only "hostsim validate"
 # (cli_validate.cpp) reaches validate, so that a run, tour, list, save or time
 # needs nothing above host and process; no two hostsim files include each
 # other, however indirectly; the module's sources (module/, selection/,
@@ -15,6 +17,9 @@ layers=(scene scene_file host process validate cli)
 validate_in_cli=hostsim/cli/cli_validate.cpp
 declare -A rank
 for index in "${!layers[@]}"; do rank[${layers[$index]}]=$index; done
+# A layer on host beside the others: what it may use, and that none uses it.
+side_layer=web
+side_base=host
 
 offences=0
 offence() {
@@ -31,8 +36,8 @@ trap 'rm -f "$edges"' EXIT
 while IFS= read -r file; do
   relative=${file#hostsim/}
   layer=${relative%%/*}
-  if [[ $relative != */* || -z ${rank[$layer]+set} ]]; then
-    offence "$file is in no layer folder (${layers[*]})"
+  if [[ $relative != */* || (-z ${rank[$layer]+set} && $layer != "$side_layer") ]]; then
+    offence "$file is in no layer folder (${layers[*]} $side_layer)"
     continue
   fi
   echo "$file $file" >>"$edges"
@@ -41,7 +46,15 @@ while IFS= read -r file; do
       hostsim/*)
         target=${included#hostsim/}
         target=${target%%/*}
-        if [[ -z ${rank[$target]+set} ]]; then
+        if [[ $target == "$side_layer" || $layer == "$side_layer" ]]; then
+          if [[ $target == "$side_layer" && $layer != "$side_layer" ]]; then
+            offence "$file ($layer) includes $included: no layer uses $side_layer"
+          elif [[ $target != "$side_layer" && -z ${rank[$target]+set} ]]; then
+            offence "$file includes $included, which is in no layer"
+          elif [[ $target != "$side_layer" ]] && ((rank[$target] > rank[$side_base])); then
+            offence "$file ($side_layer) includes $included: $side_layer uses only $side_base and the layers below it"
+          fi
+        elif [[ -z ${rank[$target]+set} ]]; then
           offence "$file includes $included, which is in no layer"
         elif ((rank[$target] > rank[$layer])); then
           offence "$file ($layer) includes $included, of the higher layer $target"

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -178,6 +179,47 @@ TEST(ByNamePanel, ClosingKeyEndsTheUsersTurnAndReadsTheChoiceBack) {
   const PanelRecord& panel = *host.panels().last();
   EXPECT_EQ(Between(panel, "key 0xD -> 1", "destroy"),
             (Lines{"open returned 1", "get ChoiceControl 4 -> 2", "get EditControl 4 -> \"Cam*\" [128]"}));
+}
+
+// The page's user: asked for each step with the panel as it stands, told
+// whether the key handler took the last key, and ending with OK or Cancel. A
+// click on the choice sets it without the handler.
+TEST(ByNamePanel, LiveUserIsAskedForEachStepAsThePanelStands) {
+  using Action = hostsim::UserStep::Action;
+  const auto step = [](Action action, std::string text = "", std::uint32_t key = 0, std::int32_t item = 0) {
+    hostsim::UserStep made;
+    made.action = action;
+    made.text = std::move(text);
+    made.key = key;
+    made.item = item;
+    return made;
+  };
+  const std::vector<hostsim::UserStep> steps = {step(Action::Type, "Arm*"),     step(Action::Key, "", 'x'),
+                                                step(Action::Key, "", '2'),     step(Action::Choose, "", 0, 7),
+                                                step(Action::Choose, "", 0, 3), step(Action::Confirm)};
+  FreshModule module;
+  Host host(qztest::Rig());
+  std::vector<std::string> seen;  // field, choice, key handled
+  PanelUser user;
+  user.live = [&](const PanelRecord& panel, std::optional<bool> keyHandled) {
+    seen.push_back(panel.controls[1].text + " " + std::to_string(panel.controls[0].choice) + " " +
+                   (keyHandled ? std::to_string(*keyHandled) : "-"));
+    return steps.at(seen.size() - 1);
+  };
+  const hostsim::RunResult live = RunByName(host, user, *module);
+  EXPECT_EQ(seen, (Lines{" 0 -", "Arm* 0 -", "Arm* 0 0", "Arm* 1 1", "Arm* 1 -", "Arm* 3 -"}));
+  EXPECT_EQ(host.panels().last()->userActions, (Lines{"typed \"Arm*\"", "pressed x (not handled)", "pressed 2",
+                                                      "chose item 7 (no such item)", "chose \"Bone\"", "confirmed"}));
+
+  Host scripted(qztest::Rig());
+  const hostsim::RunResult expected = RunByName(scripted, PanelUser().Types("Arm*").Presses('4').Confirms());
+  EXPECT_FALSE(expected.lines.empty());
+  EXPECT_EQ(live.lines, expected.lines);
+
+  Host dismissed(qztest::Rig());
+  user.live = [&](const PanelRecord&, std::optional<bool>) { return step(Action::Dismiss); };
+  EXPECT_TRUE(RunByName(dismissed, user, *module).lines.empty());
+  EXPECT_EQ(dismissed.panels().last()->openResult, 0);
 }
 
 struct PatternCase {

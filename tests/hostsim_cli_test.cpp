@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "hostsim/cli/cli.h"
-#include "hostsim/cli/json_writer.h"
+#include "hostsim/scene/json_writer.h"
 #include "tests/support/json_value.h"
 #include "tests/support/process.h"
 

@@ -15,6 +15,7 @@
 #include "hostsim/cli/cli.h"
 #include "hostsim/host/host.h"
 #include "hostsim/scene/random_scene.h"
+#include "hostsim/scene/text.h"
 #include "tests/support/json_value.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/process.h"

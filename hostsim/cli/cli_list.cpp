@@ -1,6 +1,6 @@
 #include "hostsim/cli/cli_list.h"
 
-#include "hostsim/cli/json_writer.h"
+#include "hostsim/scene/json_writer.h"
 #include "hostsim/cli/loading.h"
 #include "hostsim/cli/tree_view.h"
 

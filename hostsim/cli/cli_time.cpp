@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/cli/json_writer.h"
+#include "hostsim/scene/json_writer.h"
 #include "hostsim/cli/loading.h"
 #include "hostsim/cli/run_step.h"
 #include "hostsim/cli/text.h"

@@ -6,7 +6,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "hostsim/cli/json_writer.h"
+#include "hostsim/scene/json_writer.h"
 #include "hostsim/cli/loading.h"
 #include "hostsim/cli/text.h"
 #include "hostsim/scene/text.h"

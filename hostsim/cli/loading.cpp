@@ -8,7 +8,7 @@
 
 #include "hostsim/cli/text.h"
 #include "hostsim/cli/tree_view.h"
-#include "hostsim/cli/utf8.h"
+#include "hostsim/scene/utf8.h"
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene/text.h"
 #include "hostsim/scene/utf8_path.h"

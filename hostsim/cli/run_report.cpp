@@ -4,12 +4,12 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "hostsim/cli/json_writer.h"
 #include "hostsim/cli/text.h"
 #include "hostsim/cli/tree_view.h"
-#include "hostsim/cli/utf8.h"
 #include "hostsim/host/command_language.h"
+#include "hostsim/scene/json_writer.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/scene/utf8.h"
 
 namespace hostsim {
 
@@ -49,13 +49,7 @@ std::string PanelText(const RunRecord& record, bool withConfirmed) {
   return text;
 }
 
-std::string ResultMeaning(int code) {
-  switch (code) {
-    case 0: return "0 (done)";
-    case 2: return "2 (a service the command needs is missing)";
-    default: return std::to_string(code) + " (not a result the host knows)";
-  }
-}
+std::string ResultMeaning(int code) { return std::to_string(code) + " (" + ResultText(code) + ")"; }
 
 void WriteMessagesJson(JsonWriter& json, const std::vector<Message>& messages) {
   json.BeginArray();

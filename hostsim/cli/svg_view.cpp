@@ -12,7 +12,7 @@
 
 #include "hostsim/cli/console.h"
 #include "hostsim/cli/text.h"
-#include "hostsim/cli/utf8.h"
+#include "hostsim/scene/utf8.h"
 #include "hostsim/scene/text.h"
 #include "hostsim/scene/utf8_path.h"
 

@@ -4,8 +4,8 @@
 #include <unordered_map>
 
 #include "hostsim/cli/text.h"
-#include "hostsim/cli/utf8.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/scene/utf8.h"
 
 namespace hostsim {
 
@@ -22,11 +22,6 @@ std::unordered_map<std::uint32_t, std::size_t> PlacesInSelection(const std::vect
   std::unordered_map<std::uint32_t, std::size_t> places;
   for (std::size_t entry = 0; entry < selection.size(); ++entry) places.emplace(selection[entry], entry + 1);
   return places;
-}
-
-const char* KindLabel(const Item& item) {
-  if (item.kind == Kind::Object) return item.fileName.empty() ? "null" : "object";
-  return KindName(item.kind);
 }
 
 std::string RenderTree(const Scene& scene, const SelectionMarks* marks, const TreeStyle& style) {

@@ -461,15 +461,15 @@ int PanelHost::Open(PanelId handle, int flags) {
     control.drawFunc(&control.record, faults_.nullHandlerData ? nullptr : control.userData, kHostDrawMode);
   }
   panel->data.shown = panel->data.controls;
-  PlayUser(*panel);
+  const bool confirms = PlayUser(*panel);
 
   int result = 0;
   if (panel->state == Panel::State::ClosedByModule) {
     result = 1;  // closing from a key handler is this host's OK
   } else {
-    panel->Trace(user_.confirms ? "confirm" : "dismiss");
-    panel->data.userActions.push_back(user_.confirms ? "confirmed" : "dismissed");
-    result = user_.confirms ? 1 : 0;
+    panel->Trace(confirms ? "confirm" : "dismiss");
+    panel->data.userActions.push_back(confirms ? "confirmed" : "dismissed");
+    result = confirms ? 1 : 0;
   }
   panel->state = Panel::State::Closed;
   panel->data.openResult = result;
@@ -488,36 +488,71 @@ bool ChoiceShows(PanelHost::Panel& panel, std::int32_t item) {
 
 }  // namespace
 
-void PanelHost::PlayUser(Panel& panel) {
+bool PanelHost::PlayUser(Panel& panel) {
+  bool confirms = user_.confirms;
+  std::optional<bool> keyHandled;
+  if (user_.live) {
+    while (panel.state == Panel::State::Open &&
+           PlayStep(panel, user_.live(panel.data, keyHandled), confirms, keyHandled)) {
+    }
+    return confirms;
+  }
   for (const UserStep& step : user_.steps) {
-    if (panel.state != Panel::State::Open) return;
-    if (step.action == UserStep::Action::Type) {
+    if (panel.state != Panel::State::Open || !PlayStep(panel, step, confirms, keyHandled)) break;
+  }
+  return confirms;
+}
+
+bool PanelHost::PlayStep(Panel& panel, const UserStep& step, bool& confirms, std::optional<bool>& keyHandled) {
+  keyHandled.reset();
+  switch (step.action) {
+    case UserStep::Action::Confirm:
+    case UserStep::Action::Dismiss: confirms = step.action == UserStep::Action::Confirm; return false;
+    case UserStep::Action::Type:
       if (panel.focus == nullptr) {
         panel.Trace("type " + Quoted(step.text) + " (no field has focus)");
         panel.data.userActions.push_back("typed " + Quoted(step.text) + " (no field had focus)");
-        continue;
+        return true;
       }
       panel.DataOf(*panel.focus).text = step.text;
       panel.Trace("type " + Quoted(step.text));
       panel.data.userActions.push_back("typed " + Quoted(step.text));
-      continue;
+      return true;
+    case UserStep::Action::Choose: {
+      const std::string choose = "choose " + std::to_string(step.item);
+      for (ControlRecord& control : panel.data.controls) {
+        if (control.typeName != kChoiceControlName) continue;
+        if (step.item < 0 || static_cast<std::size_t>(step.item) >= control.items.size()) break;
+        control.choice = step.item;
+        panel.Trace(choose);
+        panel.data.userActions.push_back("chose " +
+                                         Quoted(Trimmed(control.items[static_cast<std::size_t>(step.item)], " ")));
+        return true;
+      }
+      panel.Trace(choose + " (no such item)");
+      panel.data.userActions.push_back("chose item " + std::to_string(step.item) + " (no such item)");
+      return true;
     }
-    const std::string key = "key " + KeyName(step.key);
-    if (step.unlessChosen && ChoiceShows(panel, *step.unlessChosen)) {
-      panel.Trace(key + " not needed");
-      continue;
-    }
-    const std::string pressed = "pressed " + KeyLabel(step.key);
-    if (panel.keyFunc == nullptr) {
-      panel.Trace(key + " (no key handler)");
-      panel.data.userActions.push_back(pressed + " (not handled)");
-      continue;
-    }
-    panel.Trace(key);
-    const int handled = panel.keyFunc(&panel, faults_.nullHandlerData ? nullptr : panel.userData, step.key);
-    panel.Trace(key + " -> " + std::to_string(handled));
-    panel.data.userActions.push_back(handled != 0 ? pressed : pressed + " (not handled)");
+    case UserStep::Action::Key: break;
   }
+  const std::string key = "key " + KeyName(step.key);
+  if (step.unlessChosen && ChoiceShows(panel, *step.unlessChosen)) {
+    panel.Trace(key + " not needed");
+    return true;
+  }
+  const std::string pressed = "pressed " + KeyLabel(step.key);
+  if (panel.keyFunc == nullptr) {
+    panel.Trace(key + " (no key handler)");
+    panel.data.userActions.push_back(pressed + " (not handled)");
+    keyHandled = false;
+    return true;
+  }
+  panel.Trace(key);
+  const int handled = panel.keyFunc(&panel, faults_.nullHandlerData ? nullptr : panel.userData, step.key);
+  panel.Trace(key + " -> " + std::to_string(handled));
+  panel.data.userActions.push_back(handled != 0 ? pressed : pressed + " (not handled)");
+  keyHandled = handled != 0;
+  return true;
 }
 
 void PanelHost::Close(PanelId handle) {

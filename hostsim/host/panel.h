@@ -9,6 +9,7 @@
 #define QZ_HOSTSIM_PANEL_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,14 +24,25 @@ namespace hostsim {
 
 // One thing the user does while the panel is open.
 struct UserStep {
-  enum class Action { Type, Key };
+  // Choose: a click on an item of the panel's choice, which sets it without
+  // the key handler. Confirm and Dismiss: OK and Cancel, ending the steps.
+  enum class Action { Type, Key, Choose, Confirm, Dismiss };
   Action action = Action::Key;
   std::string text;       // Type: the focused field then holds exactly this
   std::uint32_t key = 0;  // Key: the code handed to the panel's key handler
   // Key: skipped when the panel's choice already shows this item, as a user
   // who sees the right kind leaves it alone.
   std::optional<std::int32_t> unlessChosen;
+  std::int32_t item = 0;  // Choose: the item clicked, 0 for the first
 };
+
+struct PanelRecord;
+
+// A person at the panel rather than a script: shown the panel as it stands
+// (and, after a key, whether the key handler took it), they answer with the
+// next step. Asked again after each step until they confirm or dismiss or
+// the module closes the panel.
+using LiveUser = std::function<UserStep(const PanelRecord& panel, std::optional<bool> keyHandled)>;
 
 // The keys a person names by a word rather than by their character or code.
 struct NamedKey {
@@ -48,6 +60,7 @@ std::string KeyLabel(std::uint32_t key, int digits = 1);
 struct PanelUser {
   std::vector<UserStep> steps;
   bool confirms = false;
+  LiveUser live;  // when set, asked for each step instead of playing `steps`
 
   PanelUser& Types(std::string text);
   PanelUser& Presses(std::uint32_t key);
@@ -139,7 +152,10 @@ class PanelHost {
   Panel* Find(PanelId handle, const char* what);
   Control* Find(PanelControl* record, const char* what);
   void Error(const std::string& error);
-  void PlayUser(Panel& panel);
+  // Whether the user confirmed the panel, as far as the module left it open.
+  bool PlayUser(Panel& panel);
+  // False once the step confirms or dismisses the panel, as `confirms` says.
+  bool PlayStep(Panel& panel, const UserStep& step, bool& confirms, std::optional<bool>& keyHandled);
 
   ProtocolErrors& errors_;
   PanelServices record_{};

@@ -76,6 +76,14 @@ std::vector<std::string> PanelScript::RunArguments() const {
   return arguments;
 }
 
+std::string ResultText(int code) {
+  switch (code) {
+    case 0: return "done";
+    case 2: return "a service the command needs is missing";
+    default: return "not a result the host knows";
+  }
+}
+
 std::string DismissedPanelProblem(const PanelRecord& panel, const RunResult& result) {
   if (!panel.openResult || *panel.openResult != 0) return "";
   if (!result.lines.empty()) return "sent '" + result.lines.front() + "' after the panel was dismissed";

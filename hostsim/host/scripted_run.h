@@ -61,6 +61,9 @@ struct PanelScript {
   std::vector<std::string> RunArguments() const;  // "--kind", "bone", ...
 };
 
+// What a result code means, as a run reports it: "done" for 0.
+std::string ResultText(int code);
+
 // A command must send and show nothing when its panel is dismissed; the
 // problem with a run that did, or empty.
 std::string DismissedPanelProblem(const PanelRecord& panel, const RunResult& result);

@@ -41,6 +41,10 @@ std::optional<std::uint32_t> ParsePositive(std::string_view digits);
 // the library would wrap around.
 std::optional<std::uint64_t> ParseUnsigned(const std::string& text);
 
+// An argument as a shell takes it back: bare when that is safe, else quoted,
+// so that a command line printed for a user to paste reads back word for word.
+std::string ShellWord(const std::string& word);
+
 // Digits in groups of three, as counts are shown to users: "1,234,567".
 std::string Grouped(std::uint64_t value);
 

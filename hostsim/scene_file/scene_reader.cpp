@@ -16,6 +16,7 @@
 
 #include "hostsim/scene/item_ids.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/scene_file/fixed_decimal.h"
 #include "hostsim/scene_file/layer_naming.h"
 #include "hostsim/scene_file/scene_file.h"
 #include "hostsim/scene_file/scene_syntax.h"
@@ -42,10 +43,8 @@ std::optional<std::int64_t> ParseFrame(std::string_view token) {
 
 // Version 1 writes the rate as "30.000000", later versions as "30".
 std::optional<double> ParseRate(std::string_view token) {
-  double value = 0;
-  const char* end = token.data() + token.size();
-  const auto [stop, error] = std::from_chars(token.data(), end, value, std::chars_format::fixed);
-  if (error != std::errc() || stop != end || !std::isfinite(value) || value <= 0) return std::nullopt;
+  const std::optional<double> value = ReadFixedDecimal(token);
+  if (!value || !std::isfinite(*value) || *value <= 0) return std::nullopt;
   return value;
 }
 

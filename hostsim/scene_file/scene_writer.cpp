@@ -2,10 +2,10 @@
 // its parent line, and the line that ends a scene, in the version-5 form the
 // host itself writes.
 #include <algorithm>
-#include <charconv>
 #include <map>
 
 #include "hostsim/scene/text.h"
+#include "hostsim/scene_file/fixed_decimal.h"
 #include "hostsim/scene_file/layer_naming.h"
 #include "hostsim/scene_file/scene_file.h"
 #include "hostsim/scene_file/scene_syntax.h"
@@ -18,13 +18,8 @@ namespace {
 std::string FileId(std::uint32_t id) { return Hex(id, 8, HexCase::Lower); }
 
 // The shortest text that reads back as the same number: 30 for 30.000000.
-// Never an exponent, which the reader (like the host) does not take: the
-// largest double needs 309 digits, the smallest 1,074 after the point.
-std::string RateText(double value) {
-  char text[1100];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-  return error == std::errc() ? std::string(text, end) : std::to_string(value);
-}
+// Never an exponent, which the reader (like the host) does not take.
+std::string RateText(double value) { return FixedDecimalText(value); }
 
 // The host's own defaults for a new scene where the source said nothing.
 std::string TimingLines(const SceneTiming& timing) {

@@ -17,23 +17,6 @@ std::string Joined(const std::vector<std::string>& words) {
 
 }  // namespace
 
-std::string ShellWord(const std::string& word) {
-  const bool bare = !word.empty() && word.find_first_not_of(
-                                         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                         "0123456789_-./:=@%+,") == std::string::npos;
-  if (bare) return word;
-  // Double quotes read the same in a POSIX shell and in cmd.exe for all but
-  // these, which the POSIX shell needs escaped.
-  std::string quoted = "\"";
-  for (std::size_t at = 0; at < word.size(); ++at) {
-    const char c = word[at];
-    const bool last = at + 1 == word.size();
-    if (c == '"' || c == '$' || c == '`' || (c == '\\' && (last || word[at + 1] == '"'))) quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
 std::string RunReplay(const ValidateOptions& options, const Activation& activation, std::optional<double> timeout) {
   if (activation.selection.size() > kLongestReplayedSelection) return "";
   std::vector<std::string> words = {"run", activation.command, "--module", options.modulePath};

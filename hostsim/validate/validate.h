@@ -78,9 +78,6 @@ std::vector<CheckResult> Validate(const ValidateOptions& options);
 // (process/child_process.h); the child runs one check and reports to its parent.
 [[noreturn]] void ServeValidationChild(const std::vector<std::string>& arguments);
 
-// An argument as a shell takes it back: bare when that is safe, else quoted.
-std::string ShellWord(const std::string& word);
-
 }  // namespace hostsim
 
 #endif  // QZ_HOSTSIM_VALIDATE_H

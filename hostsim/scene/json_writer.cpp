@@ -1,9 +1,9 @@
-#include "hostsim/cli/json_writer.h"
+#include "hostsim/scene/json_writer.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "hostsim/cli/utf8.h"
+#include "hostsim/scene/utf8.h"
 #include "hostsim/scene/text.h"
 
 namespace hostsim {

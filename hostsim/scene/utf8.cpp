@@ -1,4 +1,4 @@
-#include "hostsim/cli/utf8.h"
+#include "hostsim/scene/utf8.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,4 +1,4 @@
-// Compact JSON for the command line's --json forms.
+// Compact JSON for the --json forms of the command line and for the page.
 #ifndef QZ_HOSTSIM_JSON_WRITER_H
 #define QZ_HOSTSIM_JSON_WRITER_H
 
