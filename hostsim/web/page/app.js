@@ -421,6 +421,9 @@
   // one wait in a queue, so fast typing loses nothing.
 
   const panel = { waiting: null, queue: [], box: null, radios: [] };
+  // QzHost gives every control every field (a choice has text "", an edit field no items): tell them by type.
+  const isChoice = (control) => Array.isArray(control.items) && control.items.length > 0;
+  const isEdit = (control) => /edit/i.test(control.type || "");
 
   function askUser(view) {
     const dialog = $("panel");
@@ -450,7 +453,7 @@
     panel.queue = [];
     $("panel-title").textContent = view.title;
     view.controls.forEach((control, c) => {
-      if (Array.isArray(control.items)) {
+      if (isChoice(control)) {
         const group = el("fieldset", "choice");
         group.append(el("legend", "", control.label.trim() || "Kind"));
         control.items.forEach((text, i) => {
@@ -465,7 +468,7 @@
           panel.radios.push(radio);
         });
         controls.append(group);
-      } else if (typeof control.text === "string" && !panel.box) {
+      } else if (isEdit(control) && !panel.box) {
         const label = el("label", "pattern", control.label.trim() || "Pattern");
         const box = el("input");
         box.type = "text";
@@ -484,9 +487,9 @@
   }
 
   function updatePanel(view) {
-    const choice = view.controls.find((control) => Array.isArray(control.items));
+    const choice = view.controls.find(isChoice);
     if (choice) panel.radios.forEach((radio, i) => (radio.checked = i === choice.choice));
-    const edit = view.controls.find((control) => typeof control.text === "string");
+    const edit = view.controls.find(isEdit);
     // The field may refuse what was typed (it holds 127 bytes); while more typing waits, the box is ahead.
     if (edit && panel.box && !panel.queue.length && panel.box.value !== edit.text) panel.box.value = edit.text;
   }
@@ -524,7 +527,7 @@
     let stage = 0;
     return async (view) => {
       if (!answer || !answer.confirmed) return { type: "cancel" };
-      const choice = view.controls.find((control) => Array.isArray(control.items));
+      const choice = view.controls.find(isChoice);
       const want = choice ? choice.items.findIndex((text) => text.trim().toLowerCase() === answer.kind) : -1;
       stage++;
       if (stage === 1 && want >= 0 && choice.choice !== want) return { type: "choose", item: want };
