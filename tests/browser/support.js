@@ -51,7 +51,7 @@ async function press(page, command, user) {
 }
 
 function hostsim(...args) {
-  return execFileSync(hostsimPath, args, { encoding: 'utf8', maxBuffer: 64 << 20 });
+  return execFileSync(hostsimPath, args, { encoding: 'utf8', maxBuffer: 64 << 20, stdio: ['ignore', 'pipe', 'pipe'] });
 }
 
 function hostsimJson(...args) {
@@ -61,9 +61,9 @@ function hostsimJson(...args) {
 // The message hostsim prints for a scene it refuses, without "hostsim list: ".
 function readerError(file) {
   try {
-    execFileSync(hostsimPath, ['list', '--scene', file], { encoding: 'utf8', stdio: 'pipe' });
+    execFileSync(hostsimPath, ['list', '--scene', path.basename(file)], { cwd: path.dirname(file), stdio: 'pipe' });
   } catch (error) {
-    return error.stderr.trim().replace(/^hostsim list: /, '');
+    return error.stderr.toString().trim().replace(/^hostsim list: /, '');
   }
   throw new Error(`hostsim read ${file} without an error`);
 }
@@ -72,22 +72,27 @@ function scratchDir() {
   return fs.mkdtempSync(path.join(os.tmpdir(), 'qz-browser-'));
 }
 
+// Waits until the page has drawn what a scroll or a click changed.
+async function drawn(page) {
+  await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve))));
+}
+
 // The tree keeps only the rows in view in the document: scroll until the row
 // is there.
 async function row(page, { name, id }) {
-  const rows = page.getByRole('treeitem');
   const wanted = id ? page.locator(`[role=treeitem][data-id="${id}"]`) : page.getByRole('treeitem', { name, exact: true });
   const tree = page.getByRole('tree');
+  if ((await wanted.count()) > 0) return wanted.first();
   await tree.evaluate((element) => (element.scrollTop = 0));
   for (;;) {
+    await drawn(page);
     if ((await wanted.count()) > 0) return wanted.first();
     const moved = await tree.evaluate((element) => {
       const before = element.scrollTop;
       element.scrollTop += Math.max(element.clientHeight - 40, 20);
       return element.scrollTop !== before;
     });
-    if (!moved) throw new Error(`no row ${name ?? id} in the outliner (${await rows.count()} rows in view)`);
-    await page.waitForTimeout(20);
+    if (!moved) throw new Error(`no row ${name ?? id} in the outliner`);
   }
 }
 
@@ -102,32 +107,35 @@ async function linesSent(page) {
   return page.getByRole('list', { name: 'Lines sent' }).getByRole('listitem').allTextContents();
 }
 
-// The rows marked selected, in the order of their place in the selection.
-async function selectedIds(page) {
-  const rows = await page.locator('[role=treeitem][aria-selected=true]').evaluateAll((rows) =>
-    rows.map((row) => [Number(row.querySelector('.place').textContent), row.dataset.id]),
-  );
-  return rows.sort((a, b) => a[0] - b[0]).map(([, id]) => id);
-}
-
-// Every row of the outliner, scrolled through: [data-id, aria-label].
+// Every row of the outliner, scrolled through: {id, name, place}, place the
+// row's number in the selection or 0.
 async function allRows(page) {
   const tree = page.getByRole('tree');
   const seen = new Map();
   await tree.evaluate((element) => (element.scrollTop = 0));
   for (;;) {
-    await page.waitForTimeout(20);
-    for (const [id, label] of await tree.getByRole('treeitem').evaluateAll((rows) =>
-      rows.map((row) => [row.dataset.id, row.getAttribute('aria-label')]),
-    ))
-      seen.set(id, label);
+    await drawn(page);
+    const rows = await tree.getByRole('treeitem').evaluateAll((rows) =>
+      rows.map((row) => ({
+        id: row.dataset.id,
+        name: row.getAttribute('aria-label'),
+        place: row.getAttribute('aria-selected') === 'true' ? Number(row.querySelector('.place').textContent) : 0,
+      })),
+    );
+    for (const row of rows) seen.set(row.id, row);
     const moved = await tree.evaluate((element) => {
       const before = element.scrollTop;
       element.scrollTop += element.clientHeight;
       return element.scrollTop !== before;
     });
-    if (!moved) return [...seen];
+    if (!moved) return [...seen.values()];
   }
+}
+
+// The selection the outliner shows, in the order of its rows' places.
+async function selectedIds(page) {
+  const rows = (await allRows(page)).filter((row) => row.place > 0);
+  return rows.sort((a, b) => a.place - b.place).map((row) => row.id);
 }
 
 // A replay line split as a POSIX shell splits it; anything the shell would
@@ -146,9 +154,19 @@ function shellWords(line) {
       if (end < 0) throw new Error(`an unclosed quote in ${line}`);
       word = (word ?? '') + line.slice(i + 1, end);
       i = end;
+    } else if (c === '"') {
+      let end = i + 1;
+      word = word ?? '';
+      for (; end < line.length && line[end] !== '"'; ++end) {
+        if ('$`'.includes(line[end])) throw new Error(`the shell would expand ${line[end]} in ${line}`);
+        if (line[end] === '\\' && '$`"\\\n'.includes(line[end + 1])) ++end;
+        word += line[end];
+      }
+      if (end >= line.length) throw new Error(`an unclosed quote in ${line}`);
+      i = end;
     } else if (c === '\\' && i + 1 < line.length) {
       word = (word ?? '') + line[++i];
-    } else if ('"$`;&|<>()*?[{~#\n'.includes(c)) {
+    } else if ('$`;&|<>()*?[{~#\n'.includes(c)) {
       throw new Error(`the shell would read ${JSON.stringify(c)} in ${line} as more than text`);
     } else {
       word = (word ?? '') + c;
