@@ -6,6 +6,7 @@
   const ROW_HEIGHT = 24; // px; the same as --row in style.css, so rows can be placed without measuring
   const OVERSCAN = 8; // rows drawn beyond the view, so a quick scroll shows no gap
   const MAX_INDENT = 40; // levels; a deep chain of 10^5 items would push its names out of reach
+  const LINES_BATCH = 500;
 
   const KINDS = {
     // In the order hostsim list counts them.
@@ -89,11 +90,13 @@
 
   // ---- Scenes -----------------------------------------------------------------------------------------
 
+  // The source is a promise when the file is still being read: the page is busy from the drop on.
   async function openSource(source) {
     if (state.busy) return;
     setBusy(true);
     const entry = await instance(state.mode);
     try {
+      source = await source;
       showScene(open(entry, source), source);
       hideError();
     } catch (error) {
@@ -154,9 +157,8 @@
   }
 
   async function openFile(file) {
-    if (!file || state.busy) return;
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    await openSource({ name: file.name, bytes });
+    if (!file) return;
+    await openSource(file.arrayBuffer().then((buffer) => ({ name: file.name, bytes: new Uint8Array(buffer) })));
   }
 
   // ---- Selection history ------------------------------------------------------------------------------
@@ -268,8 +270,6 @@
     const lines = $("lines");
     const messages = $("messages");
     lines.replaceChildren();
-    // Thousands of lines in columns cost more to lay out than the command takes to run.
-    lines.classList.toggle("long", !!run && run.outcome.lines.length > 200);
     messages.replaceChildren();
     $("panel-summary").textContent = "";
     $("replay-line").textContent = "";
@@ -277,6 +277,7 @@
     $("compare").disabled = !run || state.busy;
     $("copy-status").textContent = "";
     if (!run) {
+      $("more-lines").hidden = true;
       $("outcome-summary").textContent = "Select items in the scene, then press a command.";
       return;
     }
@@ -290,13 +291,9 @@
       run.before.length + " selected before, " + after.length + " after (" + added + " newly selected, " +
       dropped + " deselected); " + outcome.lines.length + (outcome.lines.length === 1 ? " line" : " lines") +
       " sent.";
-    outcome.lines.forEach((line, i) => {
-      const item = lineItem(outcome, i);
-      const li = el("li", "", line);
-      // Drawn by the style sheet beside the line, so the item's text stays exactly the line sent.
-      if (item) li.dataset.name = item.name;
-      lines.append(li);
-    });
+    // A long list scrolls in its box, which keyboard users then need to reach.
+    lines.tabIndex = outcome.lines.length ? 0 : -1;
+    showMoreLines();
     for (const message of outcome.messages) {
       messages.append(el("li", "", "Message: " + message.text + (message.secondText ? " — " + message.secondText : "")));
     }
@@ -308,6 +305,27 @@
         (panel.confirmed ? "confirmed kind " + panel.kind + ", pattern \u201c" + panel.pattern + "\u201d" : "cancelled");
     }
     $("replay-line").textContent = outcome.command;
+  }
+
+  // A command on a large scene sends tens of thousands of lines, and laying out that many list items takes
+  // the browser seconds: they are added a batch at a time, as the list is scrolled or asked for.
+  function showMoreLines() {
+    const run = current().run;
+    const list = $("lines");
+    const all = run ? run.outcome.lines : [];
+    const end = Math.min(all.length, list.children.length + LINES_BATCH);
+    const batch = document.createDocumentFragment();
+    for (let i = list.children.length; i < end; i++) {
+      const li = el("li", "", all[i]);
+      // Drawn by the style sheet beside the line, so the item's text stays exactly the line sent.
+      const item = lineItem(run.outcome, i);
+      if (item) li.dataset.name = item.name;
+      batch.append(li);
+    }
+    list.append(batch);
+    const more = $("more-lines");
+    more.hidden = end >= all.length;
+    more.textContent = "Show more lines (" + end + " of " + all.length + " shown)";
   }
 
   function lineItem(outcome, i) {
@@ -443,8 +461,11 @@
     else panel.queue.push(event);
   }
 
-  // The dialog is made from the controls the module created: a choice becomes radio buttons named by its
-  // item texts, an edit field the text box; controls that only draw (the border) have nothing to show.
+  // The dialog is made from the controls the module created, each drawn as the host draws its type: a choice
+  // as radio buttons named by its item texts, an edit field as the text box. A border only frames the others.
+  const isChoice = (control) => control.type === "ChoiceControl";
+  const isEdit = (control) => control.type === "EditControl";
+
   function buildPanel(view) {
     const controls = $("panel-controls");
     controls.replaceChildren();
@@ -482,8 +503,9 @@
       }
     });
     $("panel").showModal();
-    // The module keeps its field active while the panel is drawn, so typing starts in the box.
-    if (panel.box) panel.box.focus();
+    // The module keeps its field active while the panel is drawn, so typing starts in the box; the pattern
+    // it remembers is selected, so that typing replaces it and an arrow key keeps it.
+    if (panel.box) panel.box.select();
   }
 
   function updatePanel(view) {
@@ -623,6 +645,11 @@
     });
     $("clear").addEventListener("click", () => current().selection.length && push({ selection: [], run: null }));
     $("copy").addEventListener("click", copyCommand);
+    $("more-lines").addEventListener("click", showMoreLines);
+    $("lines").addEventListener("scroll", (event) => {
+      const list = event.target;
+      if (list.scrollTop + list.clientHeight > list.scrollHeight - 200) showMoreLines();
+    });
     $("compare").addEventListener("click", compareModes);
     $("updates").addEventListener("change", (event) => {
       state.mode = event.target.value;
