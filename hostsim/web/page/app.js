@@ -439,9 +439,6 @@
   // one wait in a queue, so fast typing loses nothing.
 
   const panel = { waiting: null, queue: [], box: null, radios: [] };
-  // QzHost gives every control every field (a choice has text "", an edit field no items): tell them by type.
-  const isChoice = (control) => Array.isArray(control.items) && control.items.length > 0;
-  const isEdit = (control) => /edit/i.test(control.type || "");
 
   function askUser(view) {
     const dialog = $("panel");
