@@ -7,7 +7,7 @@ const support = require('./support');
 async function main(output) {
   const browser = await support.launch();
   try {
-    const page = await support.openPage(browser, { viewport: { width: 1200, height: 760 } });
+    const page = await support.openPage(browser, { viewport: { width: 1200, height: 880 } });
     await support.selectRows(page, [{ name: 'Finger.L' }]);
     await support.press(page, 'QZ_Sel_Throwback');
     await page.mouse.move(0, 0);
