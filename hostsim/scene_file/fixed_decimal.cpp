@@ -76,7 +76,7 @@ std::string PortableFixedDecimalText(double value) {
   } else if (exponent < 0) {
     fixed += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
   } else {
-    const auto whole = static_cast<std::size_t>(exponent + 1);
+    const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
     fixed += digits.substr(0, whole) + "." + digits.substr(whole);
   }
   return fixed;

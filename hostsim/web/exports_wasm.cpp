@@ -90,7 +90,7 @@ EMSCRIPTEN_KEEPALIVE const char* qz_run(const char* command, const char* selecti
     }
     const hostsim::LiveUser user = [](const hostsim::PanelRecord& panel, std::optional<bool> keyHandled) {
       char* step = qz_panel_wait(hostsim::PanelViewJson(panel, keyHandled).c_str());
-      const hostsim::UserStep parsed = hostsim::ParseUserStep(step);
+      hostsim::UserStep parsed = hostsim::ParseUserStep(step);
       std::free(step);
       return parsed;
     };
