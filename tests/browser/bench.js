@@ -68,8 +68,9 @@ async function selectIds(page, ids) {
 
 async function main() {
   const scratch = support.scratchDir();
-  const big = path.join(scratch, `mixed-${ITEMS}.lws`);
-  support.hostsim('save', big, '--shape', 'mixed', '--items', String(ITEMS));
+  // QZ_BENCH_SCENE: a scene file to use instead of generating one.
+  const big = process.env.QZ_BENCH_SCENE || path.join(scratch, `mixed-${ITEMS}.lws`);
+  if (!process.env.QZ_BENCH_SCENE) support.hostsim('save', big, '--shape', 'mixed', '--items', String(ITEMS));
   const out = [];
   const browser = await support.launch();
   try {
