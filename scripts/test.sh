@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The whole test suite from a fresh machine: the direction of hostsim's layers
 # (scripts/check_layers.sh), a native build under AddressSanitizer and UBSan,
-# then the Windows DLL cross-built, inspected, and tested under Wine, then the
-# release zip built twice (it must come out the same), unpacked and tried as a
-# Windows user gets it: its guide and page whole, its programs run under Wine.
+# the playground page built for the browser and tested in Chromium against
+# native hostsim, then the Windows DLL cross-built, inspected, and tested under
+# Wine, then the release zip built twice (it must come out the same), unpacked
+# and tried as a Windows user gets it: its guide and page whole, its programs
+# run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh python3 libxml2-utils librsvg2-bin unzip cmark
@@ -18,6 +20,9 @@ echo "== native (ASan + UBSan) =="
 cmake --preset native-test >/dev/null
 cmake --build --preset native-test
 ctest --preset native-test -j2 2>&1 | tee -a "$log"
+
+echo "== the playground page in Chromium =="
+bash scripts/browser-test.sh 2>&1 | tee -a "$log"
 
 echo "== Windows DLL under Wine =="
 # shellcheck source=wine-env.sh
@@ -134,6 +139,10 @@ passed=0 failed=0
 while read -r _ total_failed total; do
   failed=$((failed + total_failed)); passed=$((passed + total - total_failed))
 done < <(sed -n -E 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of ([0-9]+)$/x \1 \2/p' "$log")
+# node:test's summary of the browser tests.
+while read -r outcome count; do
+  if [ "$outcome" = fail ]; then failed=$((failed + count)); else passed=$((passed + count)); fi
+done < <(sed -n -E 's/^ℹ (pass|fail) ([0-9]+)$/\1 \2/p' "$log")
 passed=$((passed + release_passed)) failed=$((failed + release_failed))
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
