@@ -95,6 +95,8 @@ page_loads_from_beside_it() {
   done
 }
 check "the page loads only what lies beside it in the unpacked folder" page_loads_from_beside_it "$shipped/playground"
+check "the page opened from the unpacked folder passes its browser tests" \
+  env QZ_PLAYGROUND="$shipped/playground" bash scripts/browser-test.sh page.test.js tour.test.js
 check "the debug zip holds the symbol files" holds "dist/$name-debug.zip" QZ_Lasso.p.debug hostsim.exe.debug
 check "SHA256SUMS matches both zips" bash -c 'cd dist && sha256sum --strict -c SHA256SUMS'
 check "the DLL: one export, system imports, version resource, stripped, at most 160 KiB" \
