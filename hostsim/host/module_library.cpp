@@ -12,15 +12,10 @@
 #include <unistd.h>
 #endif
 
-#include "hostsim/scene/text.h"
 
 namespace hostsim {
 
 namespace {
-
-// A command table without a terminator would walk off into memory; no real
-// module comes anywhere near this.
-constexpr std::size_t kMaxCommands = 4096;
 
 #if defined(_WIN32)
 std::string LastErrorText() { return WindowsErrorText(GetLastError()); }
@@ -66,49 +61,13 @@ std::unique_ptr<ModuleLibrary> ModuleLibrary::Open(const std::string& path) {
   const auto* descriptor = static_cast<const ModuleDescriptor*>(FindSymbol(library->handle_, kDescriptorSymbol));
   if (descriptor == nullptr)
     throw LoadError("module '" + path + "' does not export the descriptor '" + kDescriptorSymbol + "'");
-  if (descriptor->sync != kModuleSync)
-    throw LoadError("module '" + path + "' has sync value 0x" + IdText(descriptor->sync) + ", expected 0x" +
-                    IdText(kModuleSync));
-  if (descriptor->version != kModuleInterfaceVersion)
-    throw LoadError("module '" + path + "' has interface version " + std::to_string(descriptor->version) +
-                    ", expected " + std::to_string(kModuleInterfaceVersion));
-  if (descriptor->startup == nullptr || descriptor->shutdown == nullptr || descriptor->commands == nullptr)
-    throw LoadError("module '" + path + "' has a descriptor with a null start-up, shutdown or command table");
-  library->descriptor_ = descriptor;
-
-  std::size_t count = 0;
-  for (const CommandEntry* entry = descriptor->commands; entry->className != nullptr; ++entry) {
-    if (++count > kMaxCommands) throw LoadError("module '" + path + "' has a command table without terminator");
-    if (entry->name == nullptr || entry->activate == nullptr)
-      throw LoadError("module '" + path + "' has command entry " + std::to_string(count) +
-                      " without a name or activation routine");
-    CommandInfo info;
-    info.className = entry->className;
-    info.name = entry->name;
-    info.activate = entry->activate;
-    for (const CommandTag* tag = entry->tags; tag != nullptr && tag->text != nullptr; ++tag)
-      info.tags.emplace_back(tag->text, tag->code);
-    library->commands_.push_back(std::move(info));
-  }
-
-  library->token_ = descriptor->startup();
-  if (library->token_ == nullptr) {
-    library->descriptor_ = nullptr;  // a module that failed to start is not shut down
-    throw LoadError("module '" + path + "' returned a null token from its start-up routine");
-  }
+  library->Start(descriptor);
   return library;
 }
 
 ModuleLibrary::~ModuleLibrary() {
   if (descriptor_ != nullptr && token_ != nullptr) descriptor_->shutdown(token_);
   if (handle_ != nullptr) CloseLibrary(handle_);
-}
-
-const CommandInfo* ModuleLibrary::Find(std::string_view name) const {
-  for (const CommandInfo& command : commands_) {
-    if (command.name == name) return &command;
-  }
-  return nullptr;
 }
 
 std::string DefaultModulePath() {

@@ -1,6 +1,8 @@
 // Loads a module file the way the host does: the platform's own loader, the
 // exported descriptor found by name, its sync value and version checked, then
-// the start-up routine. Unloading calls the shutdown routine first.
+// the start-up routine. Unloading calls the shutdown routine first. The
+// WebAssembly build, with the module linked in, takes its descriptor from the
+// linker instead (web/module_library_linked.cpp in place of module_library.cpp).
 #ifndef QZ_HOSTSIM_MODULE_LIBRARY_H
 #define QZ_HOSTSIM_MODULE_LIBRARY_H
 
@@ -42,6 +44,9 @@ class ModuleLibrary {
 
  private:
   ModuleLibrary() = default;
+  // Checks the descriptor, reads its command table and starts the module;
+  // throws LoadError naming path_.
+  void Start(const ModuleDescriptor* descriptor);
 
   std::string path_;
   void* handle_ = nullptr;
