@@ -93,6 +93,7 @@ std::string WebSession::SceneJson() const {
 
 std::string WebSession::OpenDemo() {
   scene_ = DemoScene();
+  IndexNames();
   sceneName_ = kDemoSceneName;
   demo_ = true;
   return SceneJson();
@@ -102,6 +103,7 @@ std::string WebSession::OpenScene(const std::string& fileName, std::string_view 
   try {
     Scene scene = ReadSceneText(bytes, fileName);
     scene_ = std::move(scene);
+    IndexNames();
   } catch (const SceneFileError& error) {
     // As "hostsim list" shows it: the message may quote names from the file.
     return ErrorJson(error.file + (error.line > 0 ? ":" + std::to_string(error.line) : std::string()) + ": " +
@@ -115,21 +117,24 @@ std::string WebSession::OpenScene(const std::string& fileName, std::string_view 
   return SceneJson();
 }
 
-std::string WebSession::ItemWord(const Scene& scene, std::uint32_t id) {
+void WebSession::IndexNames() {
+  names_.clear();
+  for (const Item& item : scene_.items()) {
+    if (item.id == 0) continue;
+    Named& named = names_[item.name];
+    if (named.count++ == 0) named.first = item.id;
+  }
+}
+
+std::string WebSession::ItemWord(const Scene& scene, std::uint32_t id) const {
   // "hostsim run" takes a word first as a name as typed, then as the bytes
   // its escapes stand for, then as an id; the name serves only where that
   // finds this item alone. A word starting with a dash would read as an option.
   const std::string word = EscapedText(scene.Get(id).name);
   if (word.empty() || word[0] == '-') return IdText(id);
-  const std::string bytes = UnescapedText(word);
-  std::vector<std::uint32_t> named;
-  for (const std::string_view name : {std::string_view(word), std::string_view(bytes)}) {
-    for (const Item& item : scene.items()) {
-      if (item.id != 0 && item.name == name) named.push_back(item.id);
-    }
-    if (!named.empty() || bytes == word) break;
-  }
-  return named.size() == 1 && named[0] == id ? word : IdText(id);
+  auto found = names_.find(word);
+  if (found == names_.end()) found = names_.find(UnescapedText(word));
+  return found != names_.end() && found->second.count == 1 && found->second.first == id ? word : IdText(id);
 }
 
 std::string WebSession::Run(const std::string& command, const std::vector<std::uint32_t>& selection,

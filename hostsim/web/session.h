@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "hostsim/host/host.h"
@@ -40,10 +41,19 @@ class WebSession {
  private:
   std::string SceneJson() const;
   // How a run line names the item: by its name where that names it alone.
-  static std::string ItemWord(const Scene& scene, std::uint32_t id);
+  std::string ItemWord(const Scene& scene, std::uint32_t id) const;
+  // Counted once when a scene opens, so that naming each selected item in a
+  // run line costs a lookup, not a walk of the scene.
+  void IndexNames();
+
+  struct Named {
+    std::size_t count = 0;
+    std::uint32_t first = 0;
+  };
 
   const ModuleLibrary& module_;
   Scene scene_;
+  std::unordered_map<std::string, Named> names_;
   std::string sceneName_;
   bool demo_ = false;
 };

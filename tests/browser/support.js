@@ -99,7 +99,16 @@ async function row(page, { name, id }) {
 // Click the first, Ctrl-click the rest: the selection in that order.
 async function selectRows(page, targets) {
   for (const [index, target] of targets.entries()) {
-    await (await row(page, target)).click({ modifiers: index === 0 ? [] : ['Control'] });
+    const modifiers = index === 0 ? [] : ['Control'];
+    const wanted = await row(page, target);
+    await wanted.click({ modifiers });
+    // A click that lands while the outliner redraws the rows a scroll brought
+    // into view can miss its row (seen about once in twenty runs); the row must
+    // end selected, so click once more rather than report the test's own race.
+    await drawn(page);
+    if ((await (await row(page, target)).getAttribute('aria-selected')) !== 'true') {
+      await (await row(page, target)).click({ modifiers });
+    }
   }
 }
 
