@@ -1,6 +1,5 @@
 #include "hostsim/host/module_library.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #if defined(_WIN32)
@@ -11,7 +10,6 @@
 #include <dlfcn.h>
 #include <unistd.h>
 #endif
-
 
 namespace hostsim {
 
@@ -91,18 +89,6 @@ std::string DefaultModulePath() {
   folder = slash == std::string::npos ? std::string("./") : folder.substr(0, slash + 1);
   return folder + "QZ_Lasso.so";
 #endif
-}
-
-const ModuleLibrary& ProgramModule(const char* program) {
-  static const std::unique_ptr<ModuleLibrary> module = [program] {
-    try {
-      return ModuleLibrary::Open(DefaultModulePath());
-    } catch (const LoadError& error) {
-      std::fprintf(stderr, "%s: %s\n", program, error.what());
-      std::exit(2);
-    }
-  }();
-  return *module;
 }
 
 }  // namespace hostsim

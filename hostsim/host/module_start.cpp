@@ -1,5 +1,8 @@
 // What every way of finding the module shares once it has the descriptor:
 // the checks the host makes, the command table read, the start-up routine.
+#include <cstdio>
+#include <cstdlib>
+
 #include "hostsim/host/module_library.h"
 #include "hostsim/scene/text.h"
 
@@ -51,6 +54,18 @@ const CommandInfo* ModuleLibrary::Find(std::string_view name) const {
     if (command.name == name) return &command;
   }
   return nullptr;
+}
+
+const ModuleLibrary& ProgramModule(const char* program) {
+  static const std::unique_ptr<ModuleLibrary> module = [program] {
+    try {
+      return ModuleLibrary::Open(DefaultModulePath());
+    } catch (const LoadError& error) {
+      std::fprintf(stderr, "%s: %s\n", program, error.what());
+      std::exit(2);
+    }
+  }();
+  return *module;
 }
 
 }  // namespace hostsim

@@ -2,8 +2,6 @@
 // there is no library file to load, the module's sources are linked into the
 // same program, so its exported descriptor is found by the linker rather than
 // by name. Everything after that is as for a loaded file (host/module_start.cpp).
-#include <cstdio>
-#include <cstdlib>
 
 #include "hostsim/host/module_library.h"
 
@@ -31,17 +29,5 @@ ModuleLibrary::~ModuleLibrary() {
 }
 
 std::string DefaultModulePath() { return kLinkedModuleName; }
-
-const ModuleLibrary& ProgramModule(const char* program) {
-  static const std::unique_ptr<ModuleLibrary> module = [program] {
-    try {
-      return ModuleLibrary::Open(DefaultModulePath());
-    } catch (const LoadError& error) {
-      std::fprintf(stderr, "%s: %s\n", program, error.what());
-      std::exit(2);
-    }
-  }();
-  return *module;
-}
 
 }  // namespace hostsim
