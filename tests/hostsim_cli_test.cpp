@@ -1109,7 +1109,7 @@ TEST(HostsimProgram, ATourStepThatDoesNotReturnIsEndedAndNamed) {
 // After an intended change in what the module sends, regenerate it with
 // scripts/update-golden.sh and review the diff.
 
-std::string GoldenTour() { return qztest::ReadFile(std::string(QZ_SOURCE_DIR) + "/tests/golden/tour.txt"); }
+std::string GoldenTour() { return qztest::ReadFile(qztest::SourceFolder() + "/tests/golden/tour.txt"); }
 
 TEST(DemoTour, TranscriptMatchesTheGoldenFile) {
   // The panel shows what the module remembers for as long as it stays loaded,

@@ -19,6 +19,11 @@ extern char** environ;
 
 namespace qztest {
 
+std::string SourceFolder() {
+  if (const char* folder = std::getenv("QZ_SOURCE_DIR"); folder != nullptr && *folder != '\0') return folder;
+  return QZ_SOURCE_DIR;
+}
+
 namespace {
 
 #if defined(_WIN32)
