@@ -29,7 +29,7 @@ using qztest::ProcessResult;
 // SUFFIX (accents and other scripts, which Windows hands over in UTF-16).
 std::filesystem::path NewFolder(const std::string& marker, const std::string& suffix) {
   const std::string unique = qztest::WriteTemporaryFile(marker, "");
-  const std::filesystem::path folder = std::filesystem::u8path(unique + suffix);
+  std::filesystem::path folder = std::filesystem::u8path(unique + suffix);
   std::filesystem::create_directories(folder);
   std::remove(unique.c_str());
   return folder;
