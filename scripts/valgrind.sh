@@ -8,8 +8,8 @@ bash scripts/setup.sh valgrind
 build=build/valgrind
 cmake --preset native-release -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2
-memcheck=(valgrind --tool=memcheck --error-exitcode=99 --leak-check=full --show-leak-kinds=definite,indirect
-  --errors-for-leak-kinds=definite,indirect --track-origins=yes --quiet)
+memcheck=(valgrind --tool=memcheck --error-exitcode=99 --leak-check=full "--show-leak-kinds=definite,indirect"
+  "--errors-for-leak-kinds=definite,indirect" --track-origins=yes --quiet)
 echo "== memcheck: qz_tests =="
 "${memcheck[@]}" "$build/bin/qz_tests" --gtest_brief=1 ${1:+--gtest_filter="$1"}
 echo "== memcheck: soak =="

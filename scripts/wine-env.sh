@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run Windows programs: a throwaway Wine prefix,
 # no display, no prompts to install Mono or Gecko, no debug chatter.
 export WINEPREFIX="${QZ_WINEPREFIX:-${TMPDIR:-/tmp}/qz-lasso-wine-$(id -u)}"

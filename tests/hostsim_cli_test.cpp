@@ -29,7 +29,7 @@ using qztest::ProcessResult;
 // SUFFIX (accents and other scripts, which Windows hands over in UTF-16).
 std::filesystem::path NewFolder(const std::string& marker, const std::string& suffix) {
   const std::string unique = qztest::WriteTemporaryFile(marker, "");
-  const std::filesystem::path folder = std::filesystem::u8path(unique + suffix);
+  std::filesystem::path folder = std::filesystem::u8path(unique + suffix);
   std::filesystem::create_directories(folder);
   std::remove(unique.c_str());
   return folder;
@@ -1109,7 +1109,7 @@ TEST(HostsimProgram, ATourStepThatDoesNotReturnIsEndedAndNamed) {
 // After an intended change in what the module sends, regenerate it with
 // scripts/update-golden.sh and review the diff.
 
-std::string GoldenTour() { return qztest::ReadFile(std::string(QZ_SOURCE_DIR) + "/tests/golden/tour.txt"); }
+std::string GoldenTour() { return qztest::ReadFile(qztest::SourceFolder() + "/tests/golden/tour.txt"); }
 
 TEST(DemoTour, TranscriptMatchesTheGoldenFile) {
   // The panel shows what the module remembers for as long as it stays loaded,

@@ -220,7 +220,7 @@ TEST(SvgPicture, AFileThatCannotBeOpenedIsNamedWithTheSystemsReason) {
 //
 // Redrawn by scripts/docs-pictures.sh from docs/commands/tour.txt.
 
-const std::string kDocsFolder = std::string(QZ_SOURCE_DIR) + "/docs/commands/";
+const std::string kDocsFolder = qztest::SourceFolder() + "/docs/commands/";
 
 struct DocsStep {
   std::string command;

@@ -19,6 +19,11 @@ extern char** environ;
 
 namespace qztest {
 
+std::string SourceFolder() {
+  if (const char* folder = std::getenv("QZ_SOURCE_DIR"); folder != nullptr && *folder != '\0') return folder;
+  return QZ_SOURCE_DIR;
+}
+
 namespace {
 
 #if defined(_WIN32)
@@ -107,7 +112,7 @@ std::string FixtureModulePath(const std::string& name) { return ProgramFolder() 
 std::string WriteTemporaryFile(const std::string& name, const std::string& contents) {
   char folder[MAX_PATH];
   GetTempPathA(MAX_PATH, folder);
-  const std::string path = std::string(folder) + "qz_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+  std::string path = std::string(folder) + "qz_" + std::to_string(GetCurrentProcessId()) + "_" + name;
   std::ofstream(path, std::ios::binary) << contents;
   return path;
 }
@@ -151,7 +156,7 @@ std::string HostsimPath() { return ProgramFolder() + "hostsim"; }
 std::string FixtureModulePath(const std::string& name) { return ProgramFolder() + name + ".so"; }
 
 std::string WriteTemporaryFile(const std::string& name, const std::string& contents) {
-  const std::string path = "/tmp/qz_" + std::to_string(getpid()) + "_" + name;
+  std::string path = "/tmp/qz_" + std::to_string(getpid()) + "_" + name;
   std::ofstream(path, std::ios::binary) << contents;
   return path;
 }

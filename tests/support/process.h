@@ -22,6 +22,11 @@ std::string ProgramFolder();
 std::string HostsimPath();
 std::string FixtureModulePath(const std::string& name);  // "broken_sync" -> .so or .p beside us
 
+// The checkout the tests read their golden files from: $QZ_SOURCE_DIR, else
+// the one the program was built from. A test program copied to another
+// machine (the Windows runner) is pointed at that machine's checkout.
+std::string SourceFolder();
+
 // A file in a fresh temporary folder, removed by the caller if it likes.
 std::string WriteTemporaryFile(const std::string& name, const std::string& contents);
 
