@@ -6,9 +6,10 @@ lie between the lines <!-- guide:start --> and <!-- guide:end -->; the rest
 (setting up a machine, building, developing) is for those with the sources.
 
   guide.py make README.md GUIDE.html VERSION
-      writes GUIDE.html, one page a browser opens from the unpacked folder, and
-      prints the local files it links or shows (beside GUIDE.html), one a line,
-      for the release to copy
+      writes GUIDE.html, one page a browser opens from the unpacked folder,
+      with QZ_Lasso-<version>-win64 in README.md's text naming VERSION's zip,
+      and prints the local files it links or shows (beside GUIDE.html), one a
+      line, for the release to copy
   guide.py check FOLDER
       fails unless every link and picture of FOLDER/Guide.html resolves inside
       FOLDER (an anchor to a heading, a file beside it; an address on the web
@@ -138,6 +139,8 @@ def local_path(target):
 def make(readme_path, out_path, version):
     with open(readme_path, encoding="utf-8") as readme:
         markdown = user_sections(readme.read())
+    # The README names the download for any version; the guide, its own zip.
+    markdown = markdown.replace("QZ_Lasso-<version>-win64", f"QZ_Lasso-{version}-win64")
     body = subprocess.run(["cmark", "--to", "html"], input=markdown, capture_output=True, text=True, check=True).stdout
     page = PAGE.format(version=html.escape(version), body=with_anchors(body))
     with open(out_path, "w", encoding="utf-8", newline="\n") as out:

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds the release from what is committed (git archive HEAD, in a fresh
 # folder) and writes dist/QZ_Lasso-VERSION-win64.zip, the matching -debug.zip
-# with the symbols, and dist/SHA256SUMS over both. VERSION is the one in
-# CMakeLists.txt's project(). The zip carries the DLL, hostsim.exe, the page
-# scripts/playground.sh makes (playground/), and for its reader Guide.html,
-# made from README.md's sections for users, with the files it shows and links,
-# and README.txt pointing to it.
+# with the symbols, and dist/SHA256SUMS over both. VERSION is what
+# scripts/version.sh names the commit: X.Y.Z for a release, X.Y.(Z+1)-dev+g
+# and the commit for any other. The zip carries the DLL, hostsim.exe, the page
+# scripts/playground.sh makes (playground/, left in dist/playground/ too, for
+# the project's web page), and for its reader Guide.html, made from
+# README.md's sections for users, with the files it shows and links, and
+# README.txt pointing to it.
 #
 #   bash scripts/release.sh           build and package
 #   bash scripts/release.sh --check   build twice, from two different folders,
@@ -15,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
-usage() { sed -n '2,13s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '2,15s/^# \{0,1\}//p' "$0"; }
 check=false
 case "${1:-}" in
   "") ;;
@@ -64,12 +66,13 @@ build() {
   mkdir -p "$source" "$folder/out" "$folder/files"
   git archive --format=tar HEAD | tar -x -C "$source"
 
-  version=$(sed -nE 's/^project\(QZ_Lasso VERSION ([0-9]+\.[0-9]+\.[0-9]+)[ )].*/\1/p' "$source/CMakeLists.txt")
-  [ -n "$version" ] || { echo "release: no VERSION x.y.z in CMakeLists.txt's project()" >&2; exit 1; }
+  # The export has no .git: the commit is named from the checkout.
+  version=$(bash "$source/scripts/version.sh" "$source" "$commit") || exit 1
   name="QZ_Lasso-$version-win64"
 
   echo "release: building $name from ${commit:0:12} in $source"
-  if ! (cd "$source" && cmake --preset windows-release && cmake --build --preset windows-release) \
+  if ! (cd "$source" && cmake --preset windows-release -DQZ_RELEASE_VERSION="$version" &&
+    cmake --build --preset windows-release) \
       >"$folder/build.log" 2>&1; then
     tail -40 "$folder/build.log" >&2
     echo "release: the build failed (log above)" >&2
@@ -167,8 +170,11 @@ if $check; then
 fi
 
 mkdir -p dist
-rm -f "dist/$name.zip" "dist/$name-debug.zip" dist/SHA256SUMS
+# A development build is named after its commit: the zips of earlier ones go.
+rm -rf dist/QZ_Lasso-*-win64.zip dist/QZ_Lasso-*-win64-debug.zip dist/SHA256SUMS dist/playground
 cp "$work/a/out/$name.zip" "$work/a/out/$name-debug.zip" dist/
+# The project's web page publishes the very page the zip carries.
+cp -R "$work/a/package/$name/playground" dist/playground
 (cd dist && sha256sum "$name.zip" "$name-debug.zip" >SHA256SUMS)
 echo "release: wrote to $repo/dist:"
-(cd dist && ls -l "$name.zip" "$name-debug.zip" SHA256SUMS && cat SHA256SUMS)
+(cd dist && ls -ld "$name.zip" "$name-debug.zip" SHA256SUMS playground && cat SHA256SUMS)

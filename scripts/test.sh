@@ -40,7 +40,7 @@ ctest --preset windows -E '^qz_tests_wine$' 2>&1 | tee -a "$log"
 
 echo "== the release zip, unpacked as a user gets it =="
 bash scripts/release.sh --check
-version=$(sed -nE 's/^project\(QZ_Lasso VERSION ([0-9]+\.[0-9]+\.[0-9]+)[ )].*/\1/p' CMakeLists.txt)
+version=$(bash scripts/version.sh)
 name="QZ_Lasso-$version-win64"
 unpacked=$(mktemp -d)
 trap 'rm -f "$log"; rm -rf "$unpacked"' EXIT

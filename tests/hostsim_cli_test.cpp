@@ -17,6 +17,7 @@
 #include "hostsim/scene/json_writer.h"
 #include "hostsim/scene/scene_shapes.h"
 #include "hostsim/scene_file/scene_file.h"
+#include "qz_release_version.h"
 #include "tests/support/json_value.h"
 #include "tests/support/process.h"
 #include "tests/support/scene_outline.h"

@@ -4,6 +4,7 @@
 
 #include "hostsim/cli/console.h"
 #include "hostsim/host/module_library.h"
+#include "qz_release_version.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -11,10 +12,6 @@
 #include <vector>
 
 #include "hostsim/scene/utf8_path.h"
-#endif
-
-#ifndef QZ_RELEASE_VERSION
-#error "the build names the release: QZ_RELEASE_VERSION comes from the project's version"
 #endif
 
 namespace hostsim {
