@@ -3,6 +3,7 @@
 // page's panel callback with the module suspended (asyncify).
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <optional>
@@ -31,6 +32,21 @@ const char* Failure(const std::exception& error) {
   json.Key("line").Null();
   json.EndObject();
   return Reply(json.text());
+}
+
+constexpr char kNotIds[] = "{\"error\":\"a selection of ids in hex\",\"line\":null}";
+
+// Ids in hex, one space between each; nothing for anything else.
+std::optional<std::vector<std::uint32_t>> Ids(std::string_view rest) {
+  std::vector<std::uint32_t> ids;
+  while (!rest.empty()) {
+    const std::size_t space = rest.find(' ');
+    const std::optional<std::uint32_t> id = hostsim::ParseHex(rest.substr(0, space));
+    if (!id) return std::nullopt;
+    ids.push_back(*id);
+    rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+  }
+  return ids;
 }
 
 hostsim::WebSession& Session() {
@@ -79,22 +95,25 @@ EMSCRIPTEN_KEEPALIVE const char* qz_open_scene(const char* fileName, const char*
 // `selection`: the ids in hex, one space between each.
 EMSCRIPTEN_KEEPALIVE const char* qz_run(const char* command, const char* selection, const char* updates) {
   try {
-    std::vector<std::uint32_t> ids;
-    std::string_view rest = selection;
-    while (!rest.empty()) {
-      const std::size_t space = rest.find(' ');
-      const std::optional<std::uint32_t> id = hostsim::ParseHex(rest.substr(0, space));
-      if (!id) return Reply("{\"error\":\"a selection of ids in hex\",\"line\":null}");
-      ids.push_back(*id);
-      rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-    }
+    const std::optional<std::vector<std::uint32_t>> ids = Ids(selection);
+    if (!ids) return Reply(kNotIds);
     const hostsim::LiveUser user = [](const hostsim::PanelRecord& panel, std::optional<bool> keyHandled) {
       char* step = qz_panel_wait(hostsim::PanelViewJson(panel, keyHandled).c_str());
       hostsim::UserStep parsed = hostsim::ParseUserStep(step);
       std::free(step);
       return parsed;
     };
-    return Reply(Session().Run(command, ids, updates, user));
+    return Reply(Session().Run(command, *ids, updates, user));
+  } catch (const std::exception& error) {
+    return Failure(error);
+  }
+}
+
+EMSCRIPTEN_KEEPALIVE const char* qz_time(const char* command, const char* selection, const char* pattern, int repeat) {
+  try {
+    const std::optional<std::vector<std::uint32_t>> ids = Ids(selection);
+    if (!ids) return Reply(kNotIds);
+    return Reply(Session().Time(command, *ids, pattern, static_cast<std::size_t>(std::max(repeat, 1))));
   } catch (const std::exception& error) {
     return Failure(error);
   }

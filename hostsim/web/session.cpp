@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "hostsim/host/command_language.h"
+#include "hostsim/host/command_timing.h"
 #include "hostsim/host/scripted_run.h"
 #include "hostsim/scene/examples.h"
 #include "hostsim/scene/json_writer.h"
@@ -41,6 +42,29 @@ const ControlRecord* ControlOf(const PanelRecord& panel, const char* typeName) {
   }
   return nullptr;
 }
+
+// The scene is lent to a host for a run, not copied: a large one would cost
+// more to copy than most commands take. It comes back however the run ends.
+class LentScene {
+ public:
+  explicit LentScene(Scene& scene) : scene_(scene), host_(std::move(scene)) {}
+  ~LentScene() { scene_ = std::move(host_.scene()); }
+  LentScene(const LentScene&) = delete;
+  LentScene& operator=(const LentScene&) = delete;
+  Host& host() { return host_; }
+
+ private:
+  Scene& scene_;
+  Host host_;
+};
+
+// A page has no watchdog: a command that does not return hangs its tab,
+// whichever call it is in.
+class Unwatched final : public StepListener {
+ public:
+  void Starting(const std::string&) override {}
+  void Finished() override {}
+};
 
 // The kind the panel's choice shows, by the name --kind takes; null when it
 // shows none the host knows.
@@ -146,14 +170,8 @@ std::string WebSession::Run(const std::string& command, const std::vector<std::u
     if (!scene_.Contains(id)) return ErrorJson("no item " + IdText(id) + " in " + sceneName_, 0);
   }
 
-  // The scene is lent to the host for the run, not copied: a large one would
-  // cost more to copy than most commands take.
-  Host host(std::move(scene_));
-  struct GiveBack {
-    Scene& scene;
-    Host& host;
-    ~GiveBack() { scene = std::move(host.scene()); }
-  } giveBack{scene_, host};
+  LentScene lent(scene_);
+  Host& host = lent.host();
   host.SetUpdateMode(*mode);
   host.panels().user().live = user;
   host.Select(selection);
@@ -236,6 +254,28 @@ std::string WebSession::Run(const std::string& command, const std::vector<std::u
   for (const std::string& word : words) line += " " + ShellWord(word);
   json.Key("command").String(line);
   json.EndObject();
+  return json.text();
+}
+
+std::string WebSession::Time(const std::string& command, const std::vector<std::uint32_t>& selection,
+                             const std::string& pattern, std::size_t repeat) {
+  if (module_.Find(command) == nullptr) return ErrorJson("the module has no command '" + command + "'", 0);
+  for (const std::uint32_t id : selection) {
+    if (!scene_.Contains(id)) return ErrorJson("no item " + IdText(id) + " in " + sceneName_, 0);
+  }
+  LentScene lent(scene_);
+  Host& host = lent.host();
+  // Neither is the module's cost, as with "hostsim time".
+  host.SetRecordLines(false);
+  host.panels().SetKeepPanels(false);
+  TimingRequest request;
+  request.before = selection;
+  if (!pattern.empty()) request.user.Types(pattern);
+  request.user.Confirms();
+  request.repeat = repeat;
+  Unwatched steps;
+  JsonWriter json;
+  TimingJson(json, Measure(host, module_, command, request, steps, command));
   return json.text();
 }
 

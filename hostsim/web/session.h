@@ -38,6 +38,12 @@ class WebSession {
   std::string Run(const std::string& command, const std::vector<std::uint32_t>& selection, std::string_view updates,
                   const LiveUser& user);
 
+  // Times the command on the open scene from `selection` as "hostsim time
+  // --json" times it, at least `repeat` times: one of its "commands" entries.
+  // A panel is confirmed, with `pattern` typed first unless it is empty.
+  std::string Time(const std::string& command, const std::vector<std::uint32_t>& selection, const std::string& pattern,
+                   std::size_t repeat);
+
  private:
   std::string SceneJson() const;
   // How a run line names the item: by its name where that names it alone.

@@ -184,6 +184,28 @@ test('runs through the page controls match native hostsim', async () => {
   assert.deepEqual(ui.pageErrors, []);
 });
 
+// The page's timings are worth comparing with native ones only if they time the same walk.
+test('QzHost.time times the walk native hostsim time times', async () => {
+  const file = sceneFile(3);
+  const items = support.hostsimJson('list', '--scene', file).items;
+  const selection = [items[1].id, items[Math.floor(items.length / 2)].id];
+  const commands = ['QZ_Sel_Sibling', 'QZ_Sel_Throwback', 'QZ_Sel_AllNulls', 'QZ_Add_Child', 'QZ_Sel_ByName'];
+  const native = support.hostsimJson('time', ...commands, '--scene', file, '--select', ...selection,
+    '--pattern', '*', '--kind', 'object', '--repeat', '1').commands;
+  const timed = await page.evaluate(
+    async ({ fileName, bytes, selection, commands }) => {
+      const host = await QzHost.create();
+      host.openScene(fileName, Uint8Array.from(bytes));
+      // The panel's kind is the module's remembered one: object, as --kind says.
+      return commands.map((command) => host.time({ command, selection, pattern: '*', repeat: 1 }));
+    },
+    { fileName: path.basename(file), bytes: [...fs.readFileSync(file)], selection, commands },
+  );
+  const walk = ({ command, result, visited, calls, lines }) => ({ command, result, visited, calls, lines });
+  assert.deepEqual(timed.map(walk), native.map(walk));
+  for (const entry of timed) assert.ok(entry.repetitions >= 1 && entry.moduleSeconds !== undefined, entry.command);
+});
+
 async function chooseMode(page, mode) {
   const control = page.getByLabel('Host updates');
   if ((await control.evaluate((element) => element.tagName)) === 'SELECT') await control.selectOption(mode);
