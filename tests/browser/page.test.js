@@ -281,6 +281,25 @@ test('keys alone: rows, commands, the panel and undo', async () => {
   });
 });
 
+// 200 % zoom on a 1280-pixel-wide screen: 640 CSS pixels across, drawn at twice the density.
+test('at 200 % zoom nothing needs sideways scrolling and every command can be pressed', async () => {
+  await withPage(
+    async (page) => {
+      const overflow = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+      assert.ok(overflow <= 0, `the page is ${overflow} px wider than the window`);
+      for (const button of await page.locator('.commands button').all()) {
+        const box = await button.boundingBox();
+        assert.ok(box && box.x >= 0 && box.x + box.width <= 640, `${await button.textContent()} is cut off`);
+      }
+      await support.selectRows(page, byName('Arm.L'));
+      await support.press(page, 'QZ_Sel_Hierarchy');
+      assert.ok((await support.linesSent(page)).length > 0);
+      await page.screenshot({ path: path.join(support.outputDir, 'page-200.png'), fullPage: true });
+    },
+    { viewport: { width: 640, height: 450 }, deviceScaleFactor: 2 },
+  );
+});
+
 test('a screenshot of the page in use is not blank', async () => {
   await withPage(async (page) => {
     await support.selectRows(page, byName('Arm.L', 'Arm.R'));

@@ -23,8 +23,8 @@ async function launch() {
 
 // A fresh page with the demo rig shown; every request it makes after loading
 // is recorded in page.requestsAfterLoad.
-async function openPage(browser, { viewport = { width: 1280, height: 900 } } = {}) {
-  const context = await browser.newContext({ viewport });
+async function openPage(browser, { viewport = { width: 1280, height: 900 }, deviceScaleFactor = 1 } = {}) {
+  const context = await browser.newContext({ viewport, deviceScaleFactor });
   const page = await context.newPage();
   page.pageErrors = [];
   page.on('pageerror', (error) => page.pageErrors.push(String(error)));
