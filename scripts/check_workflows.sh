@@ -20,19 +20,9 @@ python=/usr/bin/python3
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-passed=0 failed=0
-check() {
-  local what=$1
-  shift
-  if "$@" >"$scratch/output" 2>&1; then
-    passed=$((passed + 1))
-    echo "  ok    $what"
-  else
-    failed=$((failed + 1))
-    echo "  FAIL  $what"
-    sed 's/^/        /' "$scratch/output"
-  fi
-}
+check_scratch=$scratch
+# shellcheck source=check.sh
+source scripts/check.sh
 
 workflows=(.github/workflows/*.yml)
 for workflow in "${workflows[@]}"; do
@@ -50,5 +40,5 @@ while IFS= read -r block; do
   check "${block##*/}: shellcheck" shellcheck "$block"
 done <"$scratch/blocks.txt"
 
-echo "workflow and script checks: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+echo "workflow and script checks: $check_passed passed, $check_failed failed"
+[ "$check_failed" -eq 0 ]

@@ -48,19 +48,9 @@ trap 'rm -f "$log"; rm -rf "$unpacked"' EXIT
 unzip -q "dist/$name.zip" -d "$unpacked/Prüfung – QZ Lasso"
 unzip -q "dist/$name-debug.zip" -d "$unpacked/debug"
 shipped="$unpacked/Prüfung – QZ Lasso/$name"
-release_passed=0 release_failed=0
-check() {
-  local what=$1
-  shift
-  if "$@" >"$unpacked/output" 2>&1; then
-    release_passed=$((release_passed + 1))
-    echo "  ok    $what"
-  else
-    release_failed=$((release_failed + 1))
-    echo "  FAIL  $what"
-    tail -30 "$unpacked/output" | sed 's/^/        /'
-  fi
-}
+check_scratch=$unpacked
+# shellcheck source=check.sh
+source scripts/check.sh
 # ZIP FILE...: these files under the one top folder; anything else only a
 # picture Guide.html shows, or a file of the page (what playground.sh copies).
 holds() {
@@ -127,9 +117,9 @@ done
 bash scripts/windows-checks.sh "$shipped" build/windows/bin 2>&1 | tee "$unpacked/windows-checks" || true
 sed -n -E 's/^windows checks: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$unpacked/windows-checks" >"$unpacked/counts"
 if read -r windows_passed windows_failed <"$unpacked/counts"; then
-  release_passed=$((release_passed + windows_passed)) release_failed=$((release_failed + windows_failed))
+  check_passed=$((check_passed + windows_passed)) check_failed=$((check_failed + windows_failed))
 else
-  release_failed=$((release_failed + 1))
+  check_failed=$((check_failed + 1))
   echo "  FAIL  scripts/windows-checks.sh ended before its summary"
 fi
 
@@ -147,9 +137,9 @@ while read -r outcome count; do
   if [ "$outcome" = fail ]; then failed=$((failed + count)); else passed=$((passed + count)); fi
 done < <(sed -n -E 's/^ℹ (pass|fail) ([0-9]+)$/\1 \2/p' "$log")
 # What scripts/check_workflows.sh counted.
-while read -r checks_passed checks_failed; do
-  passed=$((passed + checks_passed)) failed=$((failed + checks_failed))
+while read -r workflow_passed workflow_failed; do
+  passed=$((passed + workflow_passed)) failed=$((failed + workflow_failed))
 done < <(sed -n -E 's/^workflow and script checks: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$log")
-passed=$((passed + release_passed)) failed=$((failed + release_failed))
+passed=$((passed + check_passed)) failed=$((failed + check_failed))
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -62,19 +62,9 @@ fi
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-passed=0 failed=0
-check() {
-  local what=$1
-  shift
-  if "$@" >"$scratch/output" 2>&1; then
-    passed=$((passed + 1))
-    echo "  ok    $what"
-  else
-    failed=$((failed + 1))
-    echo "  FAIL  $what"
-    tail -40 "$scratch/output" | sed 's/^/        /'
-  fi
-}
+check_scratch=$scratch
+# shellcheck source=check.sh
+source scripts/check.sh
 # Windows programs may end their lines in CRLF, and a checkout on Windows may
 # hold the golden file either way: lines are compared without their CRs.
 lines() { tr -d '\r' <"$1"; }
@@ -112,5 +102,5 @@ if [ -n "$bin" ]; then
   check "the GoogleTest program in the Windows build's bin/" google_tests
 fi
 
-echo "windows checks: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+echo "windows checks: $check_passed passed, $check_failed failed"
+[ "$check_failed" -eq 0 ]
