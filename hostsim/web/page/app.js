@@ -6,7 +6,7 @@
   const ROW_HEIGHT = 24; // px; the same as --row in style.css, so rows can be placed without measuring
   const OVERSCAN = 8; // rows drawn beyond the view, so a quick scroll shows no gap
   const MAX_INDENT = 40; // levels; a deep chain of 10^5 items would push its names out of reach
-  const LINES_BATCH = 500;
+  const LINES_BATCH = 200; // lines added to the list at a time: ten boxes full, a few milliseconds to lay out
 
   const KINDS = {
     // In the order hostsim list counts them.
