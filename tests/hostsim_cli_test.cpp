@@ -16,6 +16,7 @@
 #include "hostsim/cli/cli.h"
 #include "hostsim/scene/json_writer.h"
 #include "hostsim/scene/scene_shapes.h"
+#include "hostsim/scene/text.h"
 #include "hostsim/scene_file/scene_file.h"
 #include "qz_release_version.h"
 #include "tests/support/json_value.h"
@@ -1150,6 +1151,16 @@ struct JsonCase {
   std::string json;
 };
 
+TEST(Text, HexHasAtLeastTheDigitsAskedFor) {
+  EXPECT_EQ(hostsim::Hex(0), "0");
+  EXPECT_EQ(hostsim::Hex(0, 0), "");
+  EXPECT_EQ(hostsim::Hex(0x1B, 4), "001B");
+  EXPECT_EQ(hostsim::Hex(0xAB, 2, hostsim::HexCase::Lower), "ab");
+  EXPECT_EQ(hostsim::Hex(0x123456789ull, 8), "123456789");
+  EXPECT_EQ(hostsim::Hex(~0ull), "FFFFFFFFFFFFFFFF");
+  EXPECT_EQ(hostsim::IdText(0x10000A0F), "10000A0F");
+}
+
 // Names come from scene files: whatever bytes they hold, the output parses,
 // and shows each byte that is not UTF-8 as the text output does.
 TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
@@ -1158,6 +1169,9 @@ TEST(JsonWriter, StringsAreEscapedAndAlwaysValidUtf8) {
       {"say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
       {"tab\there\nline", "\"tab\\there\\nline\""},
       {std::string("\x01\x1f", 2), "\"\\u0001\\u001f\""},
+      {"a\x7f\"b\"\x02"
+       "c",
+       "\"a\x7f\\\"b\\\"\\u0002c\""},
       {"caf\xc3\xa9", "\"caf\xc3\xa9\""},
       {"bad\xff\xc3", "\"bad\\\\xFF\\\\xC3\""},
       {"a\\x41", "\"a\\\\x41\""},

@@ -122,6 +122,7 @@ TEST(HostsimHost, RejectsLinesTheModuleMayNotSend) {
     const hostsim::RunResult result = host.Run(SendLines);
     EXPECT_EQ(result.protocolErrors.size(), 1u) << line;
     EXPECT_TRUE(host.selection().empty()) << line;
+    EXPECT_EQ(result.lineItems, std::vector<std::uint32_t>{0}) << line;
   }
 }
 
@@ -136,6 +137,9 @@ TEST(HostsimHost, AcceptsBothDigitFormsAndAppliesTheVerbs) {
              "AddToSelection 1000000"};
   const hostsim::RunResult result = host.Run(SendLines);
   ASSERT_EQ(result.protocolErrors.size(), 1u) << "0x01000000 names nothing";
+  // Beside each line, the item it names as an id of the scene; none for an edit mode or an unknown item.
+  EXPECT_EQ(result.lineItems,
+            (std::vector<std::uint32_t>{0, 0x10000002, 0x10000000, 0x10000000, 0x10000001, 0x10000000, 0}));
   EXPECT_EQ(host.selection(), (std::vector<std::uint32_t>{0x10000002, 0x10000001}));
   EXPECT_EQ(host.editMode(), 0);
   for (int i = 0; i < 9; ++i) host.scene().AddNull("More");

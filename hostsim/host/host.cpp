@@ -279,8 +279,12 @@ void Host::Evaluate(void* context, const char* line) {
   }
   const std::size_t length = strnlen(line, kMaxCommandLineLength + 1);
   const std::string_view text(line, length);
-  if (recordLines_) run_.lines.emplace_back(text);
   const ParsedLine parsed = ParseCommandLine(text);
+  if (recordLines_) {
+    run_.lines.emplace_back(text);
+    const bool names = parsed.valid && !IsEditMode(parsed.verb) && scene_.Contains(parsed.item);
+    run_.lineItems.push_back(names ? parsed.item : 0);
+  }
   if (!parsed.valid) {
     ReportProtocolError("line '" + std::string(text) + "': " + parsed.error);
     return;

@@ -70,6 +70,9 @@ struct CallCounts {
 struct RunResult {
   int code = -1;
   std::vector<std::string> lines;
+  // Beside each line: the scene item it names, or 0 for an edit-mode line and
+  // one that names nothing of the scene or is not a line at all.
+  std::vector<std::uint32_t> lineItems;
   std::vector<std::string> protocolErrors;
   std::vector<Message> messages;
   std::vector<std::string> lookups;  // service names asked for, in order

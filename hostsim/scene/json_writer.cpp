@@ -1,10 +1,11 @@
 #include "hostsim/scene/json_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "hostsim/scene/utf8.h"
 #include "hostsim/scene/text.h"
+#include "hostsim/scene/utf8.h"
 
 namespace hostsim {
 
@@ -48,28 +49,49 @@ JsonWriter& JsonWriter::Key(std::string_view key) {
   return *this;
 }
 
+namespace {
+
+// What goes into a JSON string as it is: all but quotes, backslashes and
+// control characters below space.
+bool Plain(char c) { return static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\'; }
+
+// Runs of plain bytes go in whole: the page writes outcomes of hundreds of
+// thousands of strings, and a call a byte is what it would spend its time on.
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = at;
+    while (end < text.size() && Plain(text[end])) ++end;
+    out.append(text.data() + at, end - at);
+    if (end == text.size()) break;
+    const char c = text[end];
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+      out += escaped;
+    }
+    at = end + 1;
+  }
+}
+
+}  // namespace
+
 // Names come from scene files and may not be UTF-8: they are shown as the
-// text output shows them, so that the output always parses.
+// text output shows them, so that the output always parses. Text of ASCII
+// alone shows as it is.
 void JsonWriter::String(std::string_view bytes) {
   BeforeValue();
   out_ += '"';
-  for (const char c : EscapedText(bytes)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out_ += '\\';
-      out_ += c;
-    } else if (c == '\n') {
-      out_ += "\\n";
-    } else if (c == '\t') {
-      out_ += "\\t";
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out_ += escaped;
-    } else {
-      out_ += c;
-    }
-  }
+  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    AppendEscaped(out_, bytes);
+  else
+    AppendEscaped(out_, EscapedText(bytes));
   out_ += '"';
 }
 

@@ -1,13 +1,18 @@
 #include "hostsim/scene/text.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace hostsim {
 
 std::string Hex(std::uint64_t value, int digits, HexCase letters) {
   const char* const alphabet = letters == HexCase::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
-  std::string text;
-  for (; value != 0 || digits > 0; value >>= 4, --digits) text.insert(text.begin(), alphabet[value & 0xF]);
+  int length = 0;
+  for (std::uint64_t rest = value; rest != 0; rest >>= 4) ++length;
+  // Filled from the end in place: ids are written by the hundred thousand for
+  // the page, where every call out of a loop is dear.
+  std::string text(static_cast<std::size_t>(std::max(length, digits)), '0');
+  for (std::size_t at = text.size(); value != 0; value >>= 4) text[--at] = alphabet[value & 0xF];
   return text;
 }
 

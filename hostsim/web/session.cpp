@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "hostsim/host/command_language.h"
 #include "hostsim/host/command_timing.h"
 #include "hostsim/host/scripted_run.h"
 #include "hostsim/scene/examples.h"
@@ -189,10 +188,9 @@ std::string WebSession::Run(const std::string& command, const std::vector<std::u
   json.Key("resultText").String(ResultText(result.code));
   json.Key("lines").Strings(result.lines);
   json.Key("lineItems").BeginArray();
-  for (const std::string& line : result.lines) {
-    const ParsedLine parsed = ParseCommandLine(line);
-    if (parsed.valid && !IsEditMode(parsed.verb) && host.scene().Contains(parsed.item))
-      json.String(IdText(parsed.item));
+  for (const std::uint32_t item : result.lineItems) {
+    if (item != 0)
+      json.String(IdText(item));
     else
       json.Null();
   }

@@ -6,7 +6,7 @@
   const ROW_HEIGHT = 24; // px; the same as --row in style.css, so rows can be placed without measuring
   const OVERSCAN = 8; // rows drawn beyond the view, so a quick scroll shows no gap
   const MAX_INDENT = 40; // levels; a deep chain of 10^5 items would push its names out of reach
-  const LINES_BATCH = 500;
+  const LINES_BATCH = 200; // lines added to the list at a time: ten boxes full, a few milliseconds to lay out
 
   const KINDS = {
     // In the order hostsim list counts them.
@@ -53,6 +53,10 @@
     showBefore: false,
     active: 0, // the keyboard's row
     busy: false,
+    // The outliner's scroll and height as its own events last told them, so that drawing rows never has to
+    // wait for the browser to lay out what the drawing before it changed.
+    view: { top: 0, height: 0 },
+    rows: new Map(), // row index -> its element, kept while the row stays in view
   };
   const current = () => state.history[state.at];
 
@@ -120,6 +124,9 @@
     $("scene-name").textContent = source.demo ? scene.name + " (bundled demo rig)" : scene.name;
     $("scene-counts").textContent = kindCounts(scene.items);
     $("outliner").scrollTop = 0;
+    state.view.top = 0;
+    state.rows.clear();
+    $("outliner-rows").replaceChildren();
     $("outliner-rows").style.height = scene.items.length * ROW_HEIGHT + "px";
     render();
   }
@@ -177,7 +184,9 @@
     if (!append) next = [id];
     else if (selection.includes(id)) next = selection.filter((other) => other !== id);
     else next = selection.concat(id);
-    if (next.join() !== selection.join() || current().run) push({ selection: next, run: null });
+    if (next.join() === selection.join() && !current().run) return false;
+    push({ selection: next, run: null });
+    return true;
   }
 
   function step(delta) {
@@ -214,56 +223,112 @@
       : "nothing selected";
   }
 
-  // Only the rows in view are in the document: a scene of 10^5 items scrolls as one of ten.
+  // What the rows show of the selection on screen, worked out once for each step of the history and each side
+  // of the before/after toggle: a selection of 10^5 items is not looked through again at every scroll.
+  function marks() {
+    const entry = current();
+    const run = entry.run;
+    const after = !state.showBefore || !run;
+    const side = after ? "after" : "before";
+    if (!entry.marks) entry.marks = {};
+    if (!entry.marks[side]) {
+      const shown = after ? entry.selection : run.before;
+      entry.marks[side] = {
+        places: new Map(shown.map((id, i) => [id, i + 1])),
+        before: run && after ? new Set(run.before) : null,
+        reference: shown.length ? state.scene.items[state.index.get(shown[0])].kind : null,
+        // One width for every place badge, so the kind badges and names stay in their columns.
+        placeWidth: String(shown.length).length * 7 + 12 + "px",
+      };
+    }
+    return entry.marks[side];
+  }
+
+  // Only the rows in view are in the document: a scene of 10^5 items scrolls as one of ten. A row that stays in
+  // view keeps its element, and only what changed in it is written, so a click between two frames still lands
+  // on the row it was aimed at.
   function renderRows() {
     const scene = state.scene;
     if (!scene) return;
     const tree = $("outliner");
-    const entry = current();
-    const run = entry.run;
-    const after = !state.showBefore || !run;
-    const shown = after ? entry.selection : run.before;
-    const places = new Map(shown.map((id, i) => [id, i + 1]));
-    // One width for every place badge, so the kind badges and names stay in their columns.
-    tree.style.setProperty("--place-width", String(shown.length).length * 7 + 12 + "px");
-    const before = run && after ? new Set(run.before) : null;
-    const reference = shown.length ? scene.items[state.index.get(shown[0])].kind : null;
-    const first = Math.max(0, Math.floor(tree.scrollTop / ROW_HEIGHT) - OVERSCAN);
-    const last = Math.min(scene.items.length, Math.ceil((tree.scrollTop + tree.clientHeight) / ROW_HEIGHT) + OVERSCAN);
-    const rows = document.createDocumentFragment();
-    for (let i = first; i < last; i++) {
-      const item = scene.items[i];
-      const place = places.get(item.id);
-      const row = el("div", "row");
-      row.id = "row-" + i;
-      row.setAttribute("role", "treeitem");
-      row.setAttribute("aria-label", item.name);
-      row.setAttribute("aria-level", String(item.depth + 1));
-      row.setAttribute("aria-selected", place ? "true" : "false");
-      row.dataset.id = item.id;
-      row.style.top = i * ROW_HEIGHT + "px";
-      row.classList.toggle("stripe", i % 2 === 1);
-      row.classList.toggle("selected", !!place);
-      row.classList.toggle("faded", reference !== null && item.kind !== reference);
-      row.classList.toggle("active", i === state.active);
-      if (before && place && !before.has(item.id)) row.classList.add("added");
-      if (before && !place && before.has(item.id)) row.classList.add("dropped");
-      if (row.classList.contains("added")) row.setAttribute("aria-description", "newly selected");
-      if (row.classList.contains("dropped")) row.setAttribute("aria-description", "deselected");
-      row.append(el("span", "badge place" + (place === 1 ? " first" : "") + (place ? "" : " none"), place || ""));
-      const badge = el("span", "badge kind-" + item.kind, (KINDS[item.kind] || ["?"])[0]);
-      badge.title = (KINDS[item.kind] || [item.kind, item.kind])[1];
-      row.append(badge);
-      const name = el("span", "name", item.name);
-      name.style.paddingLeft = Math.min(item.depth, MAX_INDENT) * 12 + "px";
-      if (item.depth > MAX_INDENT) name.title = "level " + (item.depth + 1);
-      row.append(name);
-      if (item.file) row.append(el("span", "file", item.file));
-      rows.append(row);
+    const container = $("outliner-rows");
+    const { places, before, reference, placeWidth } = marks();
+    if (tree.style.getPropertyValue("--place-width") !== placeWidth) tree.style.setProperty("--place-width", placeWidth);
+    const { top, height } = state.view;
+    const first = Math.max(0, Math.floor(top / ROW_HEIGHT) - OVERSCAN);
+    const last = Math.min(scene.items.length, Math.ceil((top + height) / ROW_HEIGHT) + OVERSCAN);
+    for (const [i, row] of state.rows) {
+      if (i < first || i >= last) {
+        row.remove();
+        state.rows.delete(i);
+      }
     }
-    $("outliner-rows").replaceChildren(rows);
-    if (scene.items.length) tree.setAttribute("aria-activedescendant", "row-" + state.active);
-    else tree.removeAttribute("aria-activedescendant");
+    // The rows that stay are in order already; new ones go before or after them.
+    let next = container.firstChild;
+    for (let i = first; i < last; i++) {
+      let row = state.rows.get(i);
+      if (!row) {
+        row = newRow(scene.items[i], i);
+        state.rows.set(i, row);
+      }
+      if (row === next) next = next.nextSibling;
+      else container.insertBefore(row, next);
+      const item = scene.items[i];
+      const place = places.get(item.id) || 0;
+      const added = before !== null && place > 0 && !before.has(item.id);
+      const dropped = before !== null && place === 0 && before.has(item.id);
+      const faded = reference !== null && item.kind !== reference;
+      const look = [place, faded, i === state.active, added, dropped].join();
+      if (row.look !== look) {
+        row.look = look;
+        drawRow(row, i, place, faded, added, dropped);
+      }
+    }
+    const active = scene.items.length ? "row-" + state.active : null;
+    if (tree.getAttribute("aria-activedescendant") !== active) {
+      if (active) tree.setAttribute("aria-activedescendant", active);
+      else tree.removeAttribute("aria-activedescendant");
+    }
+  }
+
+  // What a row shows of its item, which stays while the scene is open.
+  function newRow(item, i) {
+    const row = el("div", "row");
+    row.id = "row-" + i;
+    row.setAttribute("role", "treeitem");
+    row.setAttribute("aria-label", item.name);
+    row.setAttribute("aria-level", String(item.depth + 1));
+    row.dataset.id = item.id;
+    row.style.top = i * ROW_HEIGHT + "px";
+    row.append(el("span", "badge place none", ""));
+    const badge = el("span", "badge kind-" + item.kind, (KINDS[item.kind] || ["?"])[0]);
+    badge.title = (KINDS[item.kind] || [item.kind, item.kind])[1];
+    row.append(badge);
+    const name = el("span", "name", item.name);
+    name.style.paddingLeft = Math.min(item.depth, MAX_INDENT) * 12 + "px";
+    if (item.depth > MAX_INDENT) name.title = "level " + (item.depth + 1);
+    row.append(name);
+    if (item.file) row.append(el("span", "file", item.file));
+    return row;
+  }
+
+  // What a row shows of the selection.
+  function drawRow(row, i, place, faded, added, dropped) {
+    row.className =
+      "row" +
+      (i % 2 === 1 ? " stripe" : "") +
+      (place ? " selected" : "") +
+      (faded ? " faded" : "") +
+      (i === state.active ? " active" : "") +
+      (added ? " added" : "") +
+      (dropped ? " dropped" : "");
+    row.setAttribute("aria-selected", place ? "true" : "false");
+    if (added) row.setAttribute("aria-description", "newly selected");
+    else if (dropped) row.setAttribute("aria-description", "deselected");
+    else row.removeAttribute("aria-description");
+    const badge = row.firstChild;
+    badge.className = "badge place" + (place === 1 ? " first" : "") + (place ? "" : " none");
+    badge.textContent = place || "";
   }
 
   function renderOutcome(run, after) {
@@ -344,24 +409,28 @@
     const i = rowIndex(event.target);
     if (i === undefined || state.busy) return;
     state.active = i;
-    select(state.scene.items[i].id, event.ctrlKey || event.metaKey);
-    render();
+    if (!select(state.scene.items[i].id, event.ctrlKey || event.metaKey)) renderRows();
   }
 
   function moveActive(i) {
     const count = state.scene.items.length;
     if (!count) return;
     state.active = Math.max(0, Math.min(count - 1, i));
-    const tree = $("outliner");
+    const view = state.view;
     const top = state.active * ROW_HEIGHT;
-    if (top < tree.scrollTop) tree.scrollTop = top;
-    else if (top + ROW_HEIGHT > tree.scrollTop + tree.clientHeight) tree.scrollTop = top + ROW_HEIGHT - tree.clientHeight;
+    if (top < view.top) scrollTo(top);
+    else if (top + ROW_HEIGHT > view.top + view.height) scrollTo(top + ROW_HEIGHT - view.height);
     renderRows();
+  }
+
+  function scrollTo(top) {
+    $("outliner").scrollTop = top;
+    state.view.top = top;
   }
 
   function onTreeKey(event) {
     if (!state.scene || state.busy) return;
-    const page = Math.max(1, Math.floor($("outliner").clientHeight / ROW_HEIGHT) - 1);
+    const page = Math.max(1, Math.floor(state.view.height / ROW_HEIGHT) - 1);
     const item = state.scene.items[state.active];
     const moves = {
       ArrowDown: state.active + 1,
@@ -417,7 +486,6 @@
     } finally {
       closePanel();
       setBusy(false);
-      render();
     }
   }
 
@@ -630,10 +698,23 @@
 
   function wire() {
     const tree = $("outliner");
-    tree.addEventListener("scroll", () => requestAnimationFrame(renderRows));
+    let drawing = false;
+    tree.addEventListener("scroll", () => {
+      state.view.top = tree.scrollTop;
+      if (drawing) return;
+      drawing = true;
+      requestAnimationFrame(() => {
+        drawing = false;
+        renderRows();
+      });
+    });
     tree.addEventListener("click", onTreeClick);
     tree.addEventListener("keydown", onTreeKey);
-    new ResizeObserver(() => renderRows()).observe(tree);
+    new ResizeObserver(() => {
+      state.view.height = tree.clientHeight;
+      state.view.top = tree.scrollTop;
+      renderRows();
+    }).observe(tree);
     $("undo").addEventListener("click", () => step(-1));
     $("redo").addEventListener("click", () => step(1));
     $("before-after").addEventListener("click", () => {
